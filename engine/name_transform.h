@@ -1,0 +1,48 @@
+// Turning one name into its new name, and the texts the preview is made of.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/rename_state.h"
+
+namespace lark {
+
+// Narrow text to wide, one code unit per byte, each byte sign-extended (0x80..0xFF
+// become U+FF80..U+FFFF). No code page is consulted, on any platform.
+std::wstring widenText(const std::string& text);
+
+// "" for 0, "1 File", "5 Files".
+std::wstring countPhrase(std::uint32_t count, const std::wstring& noun);
+
+// A Match pattern and Replace format applied to many names. The pattern is compiled on
+// first use and the result, or the compile error, reused: every name would compile to
+// the same expression or fail with the same message, so callers see exactly what
+// compiling afresh for each name would give them, without paying for it per name.
+class NameTransformer {
+ public:
+  NameTransformer(const std::wstring& pattern, const std::wstring& format);
+  ~NameTransformer();
+  NameTransformer(const NameTransformer&) = delete;
+  NameTransformer& operator=(const NameTransformer&) = delete;
+
+  // The new name, or the library's failure text. Only errors of the runtime-error
+  // family are turned into failures; anything else passes to the caller.
+  TransformResult transform(const std::wstring& name) const;
+
+  // Searches the name for the leftmost match. True with the matched text on a match;
+  // throws the library's runtime error when the pattern is invalid or the search
+  // exceeds the library's limits.
+  bool search(const std::wstring& name, std::wstring& matched) const;
+
+ private:
+  struct Compiled;
+  const Compiled& compiled() const;
+
+  std::wstring pattern_;
+  std::wstring format_;
+  mutable std::unique_ptr<Compiled> compiled_;
+};
+
+}  // namespace lark

@@ -1,0 +1,28 @@
+// The one place where Boost.Regex is included, so every user gets the same character traits.
+#pragma once
+
+#if defined(_WIN32)
+// Boost's config unconditionally sets BOOST_REGEX_NO_W32 for gcc on Windows (an old
+// worry about <windows.h> and gcc code generation that does not apply to mingw-w64).
+// Without the Windows traits, character classes and case folding would follow the C
+// locale instead of the user's Windows locale. Choose the Win32 locale before the
+// config decides for us, then lift the switch so regex_traits.hpp pulls the traits in.
+// w32_regex_traits declares the few kernel32/user32 functions it needs itself, so no
+// <windows.h> reaches the engine through here.
+#define BOOST_REGEX_USE_WIN32_LOCALE
+#include <boost/regex/config.hpp>
+#undef BOOST_REGEX_NO_W32
+#endif
+
+#include <boost/regex.hpp>
+
+namespace lark {
+
+using Regex = boost::wregex;
+
+#if defined(_WIN32)
+static_assert(std::is_base_of<boost::w32_regex_traits<wchar_t>, Regex::traits_type>::value,
+              "the Windows build must use the Windows character traits");
+#endif
+
+}  // namespace lark

@@ -1,0 +1,58 @@
+// The record behind one rename page: the selection, the user's texts and options, and
+// the page's small pieces of state.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lark {
+
+class CShellExt;
+class UpdateChecker;
+class FileSystem;
+class PageSurface;
+
+// The outcome of transforming one name: the new name, or the failure text.
+struct TransformResult {
+  bool success = false;
+  std::wstring text;
+};
+
+// The address behind the page's link until the update check names another.
+std::wstring defaultSiteUrl();
+
+struct RenameState {
+  RenameState();
+  ~RenameState();
+  RenameState(const RenameState&) = delete;
+  RenameState& operator=(const RenameState&) = delete;
+
+  // Replaces the selection with full paths as the shell lists them; folders get a
+  // trailing backslash and turn subfolder search on.
+  void setSelection(const std::vector<std::wstring>& paths, FileSystem& fileSystem);
+
+  // The new name of a bare name (never a path) under matchPattern and replaceFormat.
+  TransformResult transformName(const std::wstring& name) const;
+
+  // Recomputes the example, the counts and the button states on the page.
+  void refreshPreview(PageSurface& page);
+
+  // Declaration order matters: members are destroyed in reverse, so the update checker
+  // (and with it its worker) goes last.
+  CShellExt* owner = nullptr;
+  std::unique_ptr<UpdateChecker> updateChecker;
+  std::uint32_t timerId = 0;
+  bool updateLinkVisible = true;
+  std::wstring siteUrl;
+  std::vector<std::wstring> files;
+  std::vector<std::wstring> folders;
+  std::uint32_t exampleIndex = 0;
+  bool renameFolders = false;
+  bool searchSubfolders = false;
+  std::wstring matchPattern = L"(.*)";
+  std::wstring replaceFormat = L"\\1";
+};
+
+}  // namespace lark

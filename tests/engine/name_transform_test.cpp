@@ -1,0 +1,152 @@
+// Name transformation, the narrow-to-wide conversion and the count texts.
+#include "engine/name_transform.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+
+#include "engine/regex.h"
+
+namespace lark {
+namespace {
+
+// The library's own message for a pattern that does not compile.
+std::wstring compileMessage(const std::wstring& pattern) {
+  try {
+    Regex regex(pattern);
+  } catch (const std::runtime_error& error) {
+    return widenText(error.what());
+  }
+  ADD_FAILURE() << "pattern compiled";
+  return std::wstring();
+}
+
+TEST(WidenText, SignExtendsEveryByteWithoutACodePage) {
+  const struct {
+    std::string narrow;
+    std::wstring wide;
+  } cases[] = {
+      {"", L""},
+      {"abc", L"abc"},
+      {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+      {"\x7f", L"\x7f"},
+      {"\x80", L"\xff80"},
+      {"caf\xe9", L"caf\xffe9"},
+      {"\xff\xfe", L"\xffff\xfffe"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.wide, widenText(c.narrow)) << ::testing::PrintToString(c.narrow);
+}
+
+TEST(CountPhrase, NamesTheCountWithItsNoun) {
+  EXPECT_EQ(L"", countPhrase(0, L"File"));
+  EXPECT_EQ(L"1 File", countPhrase(1, L"File"));
+  EXPECT_EQ(L"5 Files", countPhrase(5, L"File"));
+  EXPECT_EQ(L"1 Folder", countPhrase(1, L"Folder"));
+  EXPECT_EQ(L"4294967295 Folders", countPhrase(4294967295u, L"Folder"));
+}
+
+struct TransformCase {
+  const wchar_t* pattern;
+  const wchar_t* format;
+  const wchar_t* name;
+  const wchar_t* expected;
+};
+
+TEST(TransformName, AppliesTheFormatToEveryMatch) {
+  const TransformCase cases[] = {
+      {L"(.*)", L"\\1", L"Report.doc", L"Report.doc"},
+      // "(.*)" also matches the empty text at the end, so the format applies twice.
+      {L"(.*)", L"x\\1", L"abc", L"xabcx"},
+      {L"oc", L"", L"Report.doc", L"Report.d"},
+      {L"o", L"0", L"foo.doc", L"f00.d0c"},
+      {L"nothing", L"x", L"Report.doc", L"Report.doc"},
+      {L"\\.txt$", L".md", L"notes.txt", L"notes.md"},
+      {L"^", L"New ", L"name", L"New name"},
+      {L"(\\w+)-(\\w+)", L"$2-$1", L"left-right.txt", L"right-left.txt"},
+      {L"(\\d{4})(\\d{2})(\\d{2})", L"$3.$2.$1", L"20261208.log", L"08.12.2026.log"},
+      {L"(.*)", L"\\U$1", L"shout.txt", L"SHOUT.TXT"},
+      {L"(?i)REPORT", L"Memo", L"report.doc", L"Memo.doc"},
+      {L"REPORT", L"Memo", L"report.doc", L"report.doc"},
+      {L"(a)|b", L"[$1]", L"ab", L"[a][]"},
+      {L"x", L"y", L"", L""},
+  };
+  RenameState state;
+  for (const auto& c : cases) {
+    state.matchPattern = c.pattern;
+    state.replaceFormat = c.format;
+    const TransformResult result = state.transformName(c.name);
+    EXPECT_TRUE(result.success) << ::testing::PrintToString(c.pattern);
+    EXPECT_EQ(std::wstring(c.expected), result.text)
+        << ::testing::PrintToString(c.pattern) << " / " << ::testing::PrintToString(c.format) << " on "
+        << ::testing::PrintToString(c.name);
+  }
+}
+
+TEST(TransformName, ReportsTheLibrarysMessageForAnInvalidPattern) {
+  RenameState state;
+  for (const wchar_t* pattern : {L"(", L"\\", L"a{2,1}", L"(?<name", L"\\2(a)", L"[z-a]"}) {
+    state.matchPattern = pattern;
+    const TransformResult result = state.transformName(L"abc");
+    EXPECT_FALSE(result.success) << ::testing::PrintToString(pattern);
+    EXPECT_EQ(compileMessage(pattern), result.text) << ::testing::PrintToString(pattern);
+    EXPECT_FALSE(result.text.empty());
+  }
+}
+
+TEST(NameTransformer, GivesTheSameAnswerForEveryNameAsACompileForEachWould) {
+  const NameTransformer invalid(L"(", L"x");
+  const TransformResult first = invalid.transform(L"a");
+  const TransformResult second = invalid.transform(L"b");
+  EXPECT_FALSE(second.success);
+  EXPECT_EQ(first.text, second.text);
+  std::wstring matched;
+  EXPECT_THROW(invalid.search(L"a", matched), std::runtime_error);
+
+  const NameTransformer valid(L"b+", L"B");
+  EXPECT_EQ(L"aBc", valid.transform(L"abbbc").text);
+  EXPECT_EQ(L"aBcBc", valid.transform(L"abcbc").text);
+  EXPECT_TRUE(valid.search(L"abbc", matched));
+  EXPECT_EQ(L"bb", matched);
+  EXPECT_FALSE(valid.search(L"ac", matched));
+}
+
+TEST(TransformName, TurnsTheLibrarysLimitsIntoFailures) {
+  RenameState state;
+  state.matchPattern = L"(a+)+$";
+  state.replaceFormat = L"x";
+  const TransformResult result = state.transformName(std::wstring(40, L'a') + L"!");
+  EXPECT_FALSE(result.success);
+  EXPECT_NE(std::wstring::npos, result.text.find(L"complexity")) << ::testing::PrintToString(result.text);
+}
+
+// Character classes and case folding follow the Windows locale only where the library's
+// Windows traits are in use; elsewhere the classic locale knows only ASCII letters.
+TEST(TransformName, ClassifiesLettersByThePlatformsTraits) {
+#if defined(_WIN32)
+  const bool windowsTraits = true;
+#else
+  const bool windowsTraits = false;
+#endif
+  const struct {
+    const wchar_t* pattern;
+    const wchar_t* format;
+    const wchar_t* name;
+    const wchar_t* windows;
+    const wchar_t* classic;
+  } cases[] = {
+      {L"^\\w+", L"X", L"Caf\u00e9.txt", L"X.txt", L"X\u00e9.txt"},
+      {L"(?i)\u00c9t\u00e9", L"summer", L"\u00e9t\u00e9.jpg", L"summer.jpg", L"\u00e9t\u00e9.jpg"},
+      {L"[[:upper:]]", L"_", L"\u00c0b", L"_b", L"\u00c0b"},
+      {L"(.*)", L"\\U$1", L"\u00e9a", L"\u00c9A", L"\u00e9A"},
+  };
+  RenameState state;
+  for (const auto& c : cases) {
+    state.matchPattern = c.pattern;
+    state.replaceFormat = c.format;
+    EXPECT_EQ(std::wstring(windowsTraits ? c.windows : c.classic), state.transformName(c.name).text)
+        << ::testing::PrintToString(c.pattern);
+  }
+}
+
+}  // namespace
+}  // namespace lark

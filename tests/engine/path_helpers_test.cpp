@@ -1,0 +1,64 @@
+// Path helpers: separators, trailing backslashes and the folder/name/extension split.
+#include "engine/path_helpers.h"
+
+#include <gtest/gtest.h>
+
+namespace lark {
+namespace {
+
+struct SplitCase {
+  const wchar_t* path;
+  const wchar_t* fileName;
+  const wchar_t* folder;
+  const wchar_t* extension;
+};
+
+TEST(PathHelpers, SplitsPathsIntoFolderNameAndExtension) {
+  const SplitCase cases[] = {
+      {L"C:\\Work\\a.txt", L"a.txt", L"C:\\Work\\", L".txt"},
+      {L"C:", L"", L"C:", L"C:"},
+      {L"a.txt", L"a.txt", L"a.txt", L".txt"},
+      {L"C:a.txt", L"a.txt", L"C:", L".txt"},
+      {L"archive.tar.gz", L"archive.tar.gz", L"archive.tar.gz", L".gz"},
+      {L"README", L"README", L"README", L"README"},
+      // The extension search runs across separators on purpose.
+      {L"C:\\v1.2\\README", L"README", L"C:\\v1.2\\", L".2\\README"},
+      {L"C:\\Work\\", L"", L"C:\\Work\\", L"C:\\Work\\"},
+      {L"\\\\server\\share\\x", L"x", L"\\\\server\\share\\", L"\\\\server\\share\\x"},
+      {L"", L"", L"", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(std::wstring(c.fileName), fileNamePart(c.path)) << "fileNamePart of " << ::testing::PrintToString(c.path);
+    EXPECT_EQ(std::wstring(c.folder), folderPart(c.path)) << "folderPart of " << ::testing::PrintToString(c.path);
+    EXPECT_EQ(std::wstring(c.extension), extensionPart(c.path)) << "extensionPart of " << ::testing::PrintToString(c.path);
+  }
+}
+
+struct EditCase {
+  void (*edit)(std::wstring&);
+  const wchar_t* before;
+  const wchar_t* after;
+};
+
+TEST(PathHelpers, EditsInPlace) {
+  const EditCase cases[] = {
+      {ensureTrailingBackslash, L"C:\\Work", L"C:\\Work\\"},
+      {ensureTrailingBackslash, L"C:\\", L"C:\\"},
+      {ensureTrailingBackslash, L"", L"\\"},
+      {stripTrailingBackslash, L"C:\\Work\\\\", L"C:\\Work\\"},
+      {stripTrailingBackslash, L"C:\\Work", L"C:\\Work"},
+      {stripTrailingBackslash, L"\\", L""},
+      {stripTrailingBackslash, L"", L""},
+      {toBackslashes, L"C:/Work/a.txt", L"C:\\Work\\a.txt"},
+      {toBackslashes, L"//server/share", L"\\\\server\\share"},
+      {toBackslashes, L"no separators", L"no separators"},
+  };
+  for (const auto& c : cases) {
+    std::wstring text = c.before;
+    c.edit(text);
+    EXPECT_EQ(std::wstring(c.after), text) << "from " << ::testing::PrintToString(c.before);
+  }
+}
+
+}  // namespace
+}  // namespace lark

@@ -1,0 +1,68 @@
+// Temporary folders for the Win32 tests.
+#include "tests/wine/temp_folder.h"
+
+#include <stdexcept>
+
+namespace lark {
+
+TempFolder::TempFolder() {
+  wchar_t base[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, base);
+  static unsigned counter = 0;
+  for (;;) {
+    path_ = std::wstring(base) + L"lark-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    if (CreateDirectoryW(path_.c_str(), nullptr)) return;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create a temporary folder");
+  }
+}
+
+TempFolder::~TempFolder() { removeTree(path_); }
+
+std::wstring TempFolder::createFolder(const std::wstring& relative) {
+  std::wstring full = path_;
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    const std::size_t end = relative.find(L'\\', start);
+    full += L"\\" + relative.substr(start, end - start);
+    CreateDirectoryW(full.c_str(), nullptr);
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  return full;
+}
+
+std::wstring TempFolder::createFile(const std::wstring& relative, const std::string& content) {
+  const std::size_t slash = relative.rfind(L'\\');
+  if (slash != std::wstring::npos) createFolder(relative.substr(0, slash));
+  const std::wstring full = path_ + L"\\" + relative;
+  HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a test file");
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+  return full;
+}
+
+void removeTree(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        removeTree(child);
+      } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveDirectoryW(child.c_str());
+      } else {
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace lark

@@ -1,0 +1,12 @@
+// Win32 side of the page surface: dialog items addressed by identifier.
+#include "ui/win32_page.h"
+
+namespace lark {
+
+void Win32PageSurface::setControlText(int id, const std::wstring& text) { SetDlgItemTextW(page_, id, text.c_str()); }
+
+void Win32PageSurface::enableControl(int id, bool enabled) { EnableWindow(GetDlgItem(page_, id), enabled ? TRUE : FALSE); }
+
+void Win32PageSurface::showControl(int id, bool visible) { ShowWindow(GetDlgItem(page_, id), visible ? SW_SHOW : SW_HIDE); }
+
+}  // namespace lark

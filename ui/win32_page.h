@@ -1,0 +1,22 @@
+// The page surface over a real dialog window.
+#pragma once
+
+#include <windows.h>
+
+#include "engine/platform.h"
+
+namespace lark {
+
+class Win32PageSurface : public PageSurface {
+ public:
+  explicit Win32PageSurface(HWND page) : page_(page) {}
+  void setControlText(int id, const std::wstring& text) override;
+  void enableControl(int id, bool enabled) override;
+  void showControl(int id, bool visible) override;
+  HWND window() const { return page_; }
+
+ private:
+  HWND page_;
+};
+
+}  // namespace lark

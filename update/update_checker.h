@@ -1,0 +1,94 @@
+// The background check for a newer published version, and the page's blinking link.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace lark {
+
+struct RenameState;
+class PageSurface;
+
+// Packs "major.minor.build.revision" into 8 bits each, from the top, by atoi's rule.
+std::uint32_t parseVersionText(const std::string& text);
+
+// The packed file version of this module; 0 when it cannot be read.
+std::uint32_t moduleVersion();
+
+// The version file's address on the maker's site.
+std::wstring versionFileUrl();
+
+// A body larger than this is not a version file; reading stops and nothing is published.
+constexpr std::size_t kMaxVersionFileSize = 64 * 1024;
+
+// One download of the version file, read in small chunks. Failures throw a runtime
+// error; the worker discards them.
+class VersionDownload {
+ public:
+  virtual ~VersionDownload() = default;
+  virtual void open(const std::wstring& url) = 0;
+  // Reads at most `size` bytes into `buffer`; 0 at the end of the body.
+  virtual std::size_t read(char* buffer, std::size_t size) = 0;
+};
+using DownloadFactory = std::function<std::unique_ptr<VersionDownload>()>;
+
+// What a checker and its worker share. Freed by whichever lets go of it last, so a
+// worker that outlives the checker's bounded wait never touches freed memory.
+struct UpdateCheck {
+  explicit UpdateCheck(std::wstring address) : url(std::move(address)) {}
+  std::atomic<bool> cancelRequested{false};
+  const std::wstring url;
+  std::atomic<bool> resultReady{false};
+  std::string resultText;  // written before resultReady is set, never after
+};
+
+// The worker's whole body: download, check the marker, publish. Never throws.
+void runUpdateWorker(UpdateCheck& check, VersionDownload& download);
+
+class UpdateChecker {
+ public:
+#if defined(_WIN32)
+  // Downloads with WinINet.
+  explicit UpdateChecker(const std::wstring& url);
+#endif
+  UpdateChecker(const std::wstring& url, DownloadFactory download);
+  // Cancels the worker and waits for it, at most one second.
+  ~UpdateChecker();
+  UpdateChecker(const UpdateChecker&) = delete;
+  UpdateChecker& operator=(const UpdateChecker&) = delete;
+
+  // False until a result is published, and when the result has no space; otherwise the
+  // packed version and the link text (every byte after the first space).
+  bool poll(std::uint32_t& version, std::wstring& link) const;
+
+ private:
+  void* threadHandle = nullptr;
+  std::shared_ptr<UpdateCheck> check;
+};
+
+// Starts a check for the version file and puts it in the state; the check it replaces
+// is destroyed afterwards, so the new one is running before the old one is cancelled.
+#if defined(_WIN32)
+void startUpdateCheck(RenameState& state);
+#endif
+void startUpdateCheck(RenameState& state, DownloadFactory download);
+
+// The page's step on each tick: once a newer version is known, show the link text,
+// blink it, and point siteUrl at the published address.
+void pollUpdateLink(RenameState& state, PageSurface& page);
+void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion);
+
+// True for an address a click may hand to the shell: http:// or https://, any case.
+bool isWebAddress(const std::wstring& link);
+
+namespace detail {
+// Platform threads for the worker: start one, and later cancel-wait-release it.
+void* startWorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download);
+void finishWorkerThread(void* handle);
+}  // namespace detail
+
+}  // namespace lark

@@ -1,0 +1,122 @@
+// The Windows half of the update check: WinINet download, worker threads that keep the
+// module loaded, and the module's own version resource.
+#include <windows.h>
+#include <wininet.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "engine/rename_state.h"
+#include "update/update_checker.h"
+
+namespace lark {
+
+namespace {
+
+class WinInetDownload : public VersionDownload {
+ public:
+  WinInetDownload() = default;
+  WinInetDownload(const WinInetDownload&) = delete;
+  WinInetDownload& operator=(const WinInetDownload&) = delete;
+  ~WinInetDownload() override {
+    if (url_) InternetCloseHandle(url_);
+    if (root_) InternetCloseHandle(root_);
+  }
+
+  void open(const std::wstring& url) override {
+    root_ = InternetOpenW(L"Larkspindle", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (!root_) throw std::runtime_error("InternetOpen() failed");
+    // Always from the server, never from the cache, and never a dialog inside the shell.
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_NO_UI;
+    url_ = InternetOpenUrlW(root_, url.c_str(), nullptr, 0, flags, 0);
+    if (!url_) throw std::runtime_error("InternetOpenUrl() failed");
+  }
+
+  std::size_t read(char* buffer, std::size_t size) override {
+    DWORD count = 0;
+    if (!InternetReadFile(url_, buffer, static_cast<DWORD>(size), &count)) throw std::runtime_error("InternetReadFile() failed");
+    return count;
+  }
+
+ private:
+  HINTERNET root_ = nullptr;
+  HINTERNET url_ = nullptr;
+};
+
+struct WorkerStart {
+  std::shared_ptr<UpdateCheck> check;
+  DownloadFactory download;
+  HMODULE module;
+};
+
+DWORD WINAPI workerMain(void* argument) {
+  HMODULE module = nullptr;
+  {
+    std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
+    module = start->module;
+    try {
+      if (auto source = start->download()) runUpdateWorker(*start->check, *source);
+    } catch (...) {
+      // Making the download failed: nothing is published.
+    }
+  }
+  // The checker may be long gone and the shell may have released the DLL: the worker's
+  // own reference keeps this code mapped until the thread is out of it.
+  if (module) FreeLibraryAndExitThread(module, 0);
+  return 0;
+}
+
+HMODULE thisModule(DWORD extraFlags) {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | extraFlags,
+                     reinterpret_cast<LPCWSTR>(&workerMain), &module);
+  return module;
+}
+
+}  // namespace
+
+UpdateChecker::UpdateChecker(const std::wstring& url)
+    : UpdateChecker(url, [] { return std::unique_ptr<VersionDownload>(new WinInetDownload()); }) {}
+
+void startUpdateCheck(RenameState& state) {
+  startUpdateCheck(state, [] { return std::unique_ptr<VersionDownload>(new WinInetDownload()); });
+}
+
+std::uint32_t moduleVersion() {
+  HMODULE module = thisModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT);
+  std::vector<wchar_t> path(2048);
+  const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return 0;
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.data(), &ignored);
+  if (size == 0) return 0;
+  std::vector<unsigned char> block(size);
+  if (!GetFileVersionInfoW(path.data(), 0, size, block.data())) return 0;
+  void* value = nullptr;
+  UINT valueLength = 0;
+  if (!VerQueryValueW(block.data(), L"\\", &value, &valueLength) || valueLength != sizeof(VS_FIXEDFILEINFO)) return 0;
+  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
+  auto clamp = [](DWORD part) { return part > 255 ? 255u : static_cast<std::uint32_t>(part); };
+  return clamp(HIWORD(info->dwFileVersionMS)) << 24 | clamp(LOWORD(info->dwFileVersionMS)) << 16 |
+         clamp(HIWORD(info->dwFileVersionLS)) << 8 | clamp(LOWORD(info->dwFileVersionLS));
+}
+
+namespace detail {
+
+void* startWorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download) {
+  auto* start = new WorkerStart{std::move(check), std::move(download), thisModule(0)};
+  HANDLE thread = CreateThread(nullptr, 0, workerMain, start, 0, nullptr);
+  if (!thread) {
+    if (start->module) FreeLibrary(start->module);
+    delete start;
+  }
+  return thread;
+}
+
+void finishWorkerThread(void* handle) {
+  WaitForSingleObject(handle, 1000);
+  CloseHandle(handle);
+}
+
+}  // namespace detail
+}  // namespace lark
