@@ -1,9 +1,13 @@
-// The engine's narrow seam to the platform: the file system and the page it draws on.
-// The Win32 side lives with the user interface and shell code; tests supply fakes.
+// The engine's narrow seam to the platform: the file system, and the page window that
+// the preview draws on and the actions run for. The Win32 side lives with the user
+// interface and shell code; tests supply fakes.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "engine/rename_plan.h"
 
 namespace lark {
 
@@ -13,20 +17,43 @@ constexpr std::uint32_t kAttributeReparsePoint = 0x400;
 // What an attribute query returns for a path it cannot read; every bit is set.
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
+struct FolderEntry {
+  std::wstring name;
+  std::uint32_t attributes = 0;
+};
+
+// One open enumeration of a folder; destroying it closes the enumeration.
+class FolderListing {
+ public:
+  virtual ~FolderListing() = default;
+  // The next entry, the first one included; false at the end. May throw.
+  virtual bool next(FolderEntry& entry) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
   // The attribute bits of a full path, or kInvalidAttributes.
   virtual std::uint32_t attributes(const std::wstring& path) = 0;
+  // Lists the entries matching a search pattern such as "C:\Work\*"; null when the
+  // folder cannot be enumerated.
+  virtual std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) = 0;
+  // Renames one item, full path to full path; 0 on success, the platform's code otherwise.
+  virtual int renameItem(const std::wstring& from, const std::wstring& to) = 0;
 };
 
-// The controls of the rename page, addressed by identifier.
+// The rename page as the engine sees it: controls addressed by identifier, and the
+// user in front of it.
 class PageSurface {
  public:
   virtual ~PageSurface() = default;
   virtual void setControlText(int id, const std::wstring& text) = 0;
   virtual void enableControl(int id, bool enabled) = 0;
   virtual void showControl(int id, bool visible) = 0;
+  // A yes/no question owned by the page; true for yes.
+  virtual bool askYesNo(const std::wstring& text, const std::wstring& caption) = 0;
+  // Shows a plan (title row at index 0) in the results dialog until the user closes it.
+  virtual void showListing(RenamePlan& plan) = 0;
 };
 
 }  // namespace lark

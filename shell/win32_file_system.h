@@ -1,5 +1,7 @@
-// The engine's file-system seam over the Win32 file API.
+// The engine's file-system seam over the Win32 file API and the shell's file operation.
 #pragma once
+
+#include <windows.h>
 
 #include "engine/platform.h"
 
@@ -7,7 +9,15 @@ namespace lark {
 
 class Win32FileSystem : public FileSystem {
  public:
+  // Renames run on behalf of `owner`, which owns any window the shell shows meanwhile.
+  explicit Win32FileSystem(HWND owner = nullptr) : owner_(owner) {}
+
   std::uint32_t attributes(const std::wstring& path) override;
+  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override;
+  int renameItem(const std::wstring& from, const std::wstring& to) override;
+
+ private:
+  HWND owner_;
 };
 
 }  // namespace lark

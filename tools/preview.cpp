@@ -20,6 +20,9 @@ class PrintedPage : public lark::PageSurface {
   void setControlText(int id, const std::wstring& text) override { texts[id] = text; }
   void enableControl(int id, bool enabled) override { this->enabled[id] = enabled; }
   void showControl(int, bool) override {}
+  // The preview never asks or lists anything.
+  bool askYesNo(const std::wstring&, const std::wstring&) override { return false; }
+  void showListing(lark::RenamePlan&) override {}
   std::map<int, std::wstring> texts;
   std::map<int, bool> enabled;
 };

@@ -10,3 +10,11 @@ void Win32PageSurface::enableControl(int id, bool enabled) { EnableWindow(GetDlg
 void Win32PageSurface::showControl(int id, bool visible) { ShowWindow(GetDlgItem(page_, id), visible ? SW_SHOW : SW_HIDE); }
 
 }  // namespace lark
+
+namespace lark {
+
+bool Win32PageSurface::askYesNo(const std::wstring& text, const std::wstring& caption) {
+  return MessageBoxW(page_, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+}  // namespace lark

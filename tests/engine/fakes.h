@@ -2,36 +2,70 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/platform.h"
 
 namespace lark::fakes {
 
-// Paths map to attributes; a path it does not know reads as unreadable.
+// A tree of full Windows paths ("C:\Work\a.txt"), kept without trailing backslashes.
+// Renames behave as Wine's shell does: an existing destination or a missing source is
+// refused, and a folder takes its whole subtree along.
 class MemoryFileSystem : public FileSystem {
  public:
-  void addFile(const std::wstring& path) { entries_[path] = 0x20; }
-  void addFolder(const std::wstring& path) { entries_[path] = kAttributeDirectory; }
-  std::uint32_t attributes(const std::wstring& path) override {
-    const auto found = entries_.find(path);
-    return found == entries_.end() ? kInvalidAttributes : found->second;
-  }
+  static constexpr std::uint32_t kNormalFile = 0x20;
+
+  void addFile(const std::wstring& path, std::uint32_t attributes = kNormalFile);
+  void addFolder(const std::wstring& path, std::uint32_t attributes = kAttributeDirectory);
+  bool exists(const std::wstring& path) const { return entries_.count(key(path)) != 0; }
+  // Every path below (and including) the given folder, sorted.
+  std::vector<std::wstring> tree(const std::wstring& folder) const;
+
+  // Failure injection.
+  void refuseListing(const std::wstring& folder) { unlistable_.insert(key(folder)); }
+  void throwWhileListing(const std::wstring& folder, int afterEntries) { throwing_[key(folder)] = afterEntries; }
+  void refuseRename(const std::wstring& from) { locked_.insert(from); }
+
+  std::uint32_t attributes(const std::wstring& path) override;
+  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override;
+  int renameItem(const std::wstring& from, const std::wstring& to) override;
+
+  std::vector<std::pair<std::wstring, std::wstring>> renames;  // every call, in order
+  int openListings = 0;
+  int mostOpenListings = 0;
 
  private:
+  static std::wstring key(std::wstring path);
+  static std::wstring parentOf(const std::wstring& path);
+  friend class MemoryListing;
+
   std::map<std::wstring, std::uint32_t> entries_;
+  std::set<std::wstring> unlistable_;
+  std::map<std::wstring, int> throwing_;
+  std::set<std::wstring> locked_;
 };
 
-// Remembers the last text, enabled and visible state of every control it was given.
+// Remembers what the page was told and asked, and answers questions as configured.
 class RecordingPage : public PageSurface {
  public:
   void setControlText(int id, const std::wstring& text) override { texts[id] = text; }
   void enableControl(int id, bool enabled) override { this->enabled[id] = enabled; }
   void showControl(int id, bool visible) override { this->visible[id] = visible; }
+  bool askYesNo(const std::wstring& text, const std::wstring& caption) override {
+    questions.push_back({caption, text});
+    return answerYes;
+  }
+  void showListing(RenamePlan& plan) override { listings.push_back(plan); }
 
   std::map<int, std::wstring> texts;
   std::map<int, bool> enabled;
   std::map<int, bool> visible;
+  bool answerYes = true;
+  std::vector<std::pair<std::wstring, std::wstring>> questions;  // caption, text
+  std::vector<RenamePlan> listings;
 };
 
 }  // namespace lark::fakes

@@ -6,8 +6,10 @@
 #include <string>
 
 #include "engine/name_transform.h"
+#include "engine/rename_actions.h"
 #include "engine/page_controls.h"
 #include "shell/win32_file_system.h"
+#include "tests/wine/modal_catcher.h"
 #include "tests/wine/temp_folder.h"
 #include "ui/win32_page.h"
 
@@ -40,6 +42,14 @@ TEST(Win32FileSystem, FeedsTheSelectionIntake) {
   EXPECT_TRUE(state.searchSubfolders);
 }
 
+// The page surface with the listing recorded instead of shown.
+class ListingPage : public Win32PageSurface {
+ public:
+  using Win32PageSurface::Win32PageSurface;
+  void showListing(RenamePlan& plan) override { listings.push_back(plan); }
+  std::vector<RenamePlan> listings;
+};
+
 // A plain top-level window with child controls carrying the page's identifiers.
 class PageWindow : public ::testing::Test {
  protected:
@@ -69,7 +79,7 @@ class PageWindow : public ::testing::Test {
 };
 
 TEST_F(PageWindow, SetsTextsEnablesAndShowsControls) {
-  Win32PageSurface page(window);
+  ListingPage page(window);
   page.setControlText(kExampleText, L"\"caf\u00e9\"");
   EXPECT_EQ(L"\"caf\u00e9\"", text(kExampleText));
   page.enableControl(kTestButton, false);
@@ -87,7 +97,7 @@ TEST_F(PageWindow, ShowsThePreviewOnRealControls) {
   state.files = {L"C:\\Work\\Report.doc", L"C:\\Work\\Notes.txt"};
   state.matchPattern = L"\\.txt$";
   state.replaceFormat = L".md";
-  Win32PageSurface page(window);
+  ListingPage page(window);
   state.refreshPreview(page);
   EXPECT_EQ(L"2 Files", text(kSelectedCount));
   EXPECT_EQ(L"\".txt\"", text(kExampleText));
@@ -103,6 +113,51 @@ TEST_F(PageWindow, ShowsThePreviewOnRealControls) {
   EXPECT_FALSE(enabled(kRenamedToLabel));
   EXPECT_FALSE(enabled(kReplaceText));
   EXPECT_FALSE(enabled(kTestButton));
+}
+
+TEST_F(PageWindow, AsksForConfirmationInAYesNoBoxOwnedByThePage) {
+  ListingPage page(window);
+  const std::wstring question = L"Renaming cannot be undone! This operation will rename 2 file(s).\n\nAre you sure you wish to continue?";
+  for (int answer : {IDYES, IDNO}) {
+    ModalCatcher catcher(answer);
+    EXPECT_EQ(answer == IDYES, page.askYesNo(question, L"Rename"));
+    ASSERT_EQ(1u, catcher.caught.size());
+    EXPECT_EQ(L"Rename", catcher.caught[0].caption);
+    EXPECT_EQ(question, catcher.caught[0].text);
+    EXPECT_TRUE(catcher.caught[0].hasYes);
+    EXPECT_TRUE(catcher.caught[0].hasNo);
+  }
+}
+
+TEST_F(PageWindow, RenameRunsThroughTheShellAndTheRealBox) {
+  TempFolder folder;
+  folder.createFile(L"a1.txt", "one");
+  folder.createFile(L"b1.txt", "two");
+  Win32FileSystem disk(window);
+  RenameState state;
+  state.setSelection({folder.path() + L"\\a1.txt", folder.path() + L"\\b1.txt"}, disk);
+  state.matchPattern = L"1";
+  state.replaceFormat = L"2";
+  ListingPage page(window);
+  ModalCatcher catcher(IDYES);
+  performRename(state, page, disk);
+  ASSERT_EQ(1u, catcher.caught.size());
+  EXPECT_NE(std::wstring::npos, catcher.caught[0].text.find(L"rename 2 file(s)"));
+  ASSERT_EQ(1u, page.listings.size());
+  EXPECT_EQ(L"Renamed 2 files:", page.listings[0][0].baseFolder);
+  EXPECT_NE(kInvalidAttributes, disk.attributes(folder.path() + L"\\a2.txt"));
+  EXPECT_EQ(kInvalidAttributes, disk.attributes(folder.path() + L"\\a1.txt"));
+}
+
+// wsprintfW is what the headings must agree with.
+TEST(FormatCount, AgreesWithWsprintf) {
+  for (const wchar_t* format : {L"The following %d %s will be renamed:", L"Renamed %d %s:", L"100%% of %d %s"}) {
+    for (unsigned count : {0u, 1u, 12345u}) {
+      wchar_t expected[1024] = {};
+      wsprintfW(expected, format, count, L"files and folders");
+      EXPECT_EQ(std::wstring(expected), formatCount(format, count, L"files and folders"));
+    }
+  }
 }
 
 }  // namespace

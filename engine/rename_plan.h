@@ -1,0 +1,33 @@
+// One planned rename, and the ordered plan of them that Test and Rename work through.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace lark {
+
+struct RenameEntry {
+  // A candidate row: where it is rooted, where it will be when its own rename runs, and
+  // where it lies now. newPath (or an error) is filled in afterwards.
+  static RenameEntry candidate(std::wstring baseFolder, std::wstring currentPath, std::wstring originalPath);
+  // A title row: the heading of a listing, carried in baseFolder.
+  static RenameEntry title(std::wstring heading);
+
+  std::wstring baseFolder;
+  std::wstring currentPath;
+  std::wstring newPath;
+  std::wstring originalPath;
+  bool failed = false;
+  std::wstring errorText;
+};
+
+// Rows in collection order (a folder before its contents); a displayed plan has a title
+// row at index 0. Never re-sorted.
+using RenamePlan = std::vector<RenameEntry>;
+
+// The error texts a row can carry.
+extern const wchar_t kMatchFailedPrefix[];      // "[ERROR: Match failed: "
+extern const wchar_t kSharedDestinationError[]; // appended to newPath
+extern const wchar_t kFileOperationError[];     // "[ERROR: File operation failed!]"
+
+}  // namespace lark

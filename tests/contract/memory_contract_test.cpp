@@ -1,0 +1,22 @@
+// The contract cases against the in-memory file system of the engine's tests.
+#include "tests/contract/rename_contract.h"
+#include "tests/engine/fakes.h"
+
+namespace lark::contract {
+namespace {
+
+class MemoryDisk {
+ public:
+  std::wstring root() const { return L"C:\\Root"; }
+  void addFile(const std::wstring& relative) { disk_.addFile(root() + L"\\" + relative); }
+  void addFolder(const std::wstring& relative) { disk_.addFolder(root() + L"\\" + relative); }
+  FileSystem& fileSystem() { return disk_; }
+
+ private:
+  fakes::MemoryFileSystem disk_;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Memory, RenameContract, MemoryDisk);
+
+}  // namespace
+}  // namespace lark::contract

@@ -1,0 +1,126 @@
+// Cases that the in-memory file system and the real Win32 one must both pass, so that the
+// engine's tests cannot drift from the disk they stand in for. Each test binary
+// instantiates them with its own disk type.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/platform.h"
+#include "engine/rename_actions.h"
+
+namespace lark::contract {
+
+// Relative paths below the disk's root, listed through the seam itself, sorted; folders end in "\".
+inline void listTree(FileSystem& disk, const std::wstring& folder, const std::wstring& prefix,
+                     std::vector<std::wstring>& out) {
+  std::vector<std::wstring> subfolders;
+  if (auto listing = disk.listFolder(folder + L"\\*")) {
+    FolderEntry entry;
+    while (listing->next(entry)) {
+      if (entry.name == L"." || entry.name == L"..") continue;
+      if (entry.attributes & kAttributeDirectory) {
+        out.push_back(prefix + entry.name + L"\\");
+        subfolders.push_back(entry.name);
+      } else {
+        out.push_back(prefix + entry.name);
+      }
+    }
+  }
+  for (const auto& name : subfolders) listTree(disk, folder + L"\\" + name, prefix + name + L"\\", out);
+}
+
+template <typename Disk>
+class RenameContract : public ::testing::Test {
+ protected:
+  std::vector<std::wstring> tree() {
+    std::vector<std::wstring> out;
+    listTree(disk.fileSystem(), disk.root(), std::wstring(), out);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  std::wstring full(const std::wstring& relative) { return disk.root() + L"\\" + relative; }
+  Disk disk;
+};
+
+TYPED_TEST_SUITE_P(RenameContract);
+
+TYPED_TEST_P(RenameContract, ReportsAttributes) {
+  this->disk.addFile(L"a.txt");
+  this->disk.addFolder(L"Sub");
+  FileSystem& fs = this->disk.fileSystem();
+  EXPECT_EQ(0u, fs.attributes(this->full(L"a.txt")) & kAttributeDirectory);
+  EXPECT_NE(kInvalidAttributes, fs.attributes(this->full(L"a.txt")));
+  EXPECT_NE(0u, fs.attributes(this->full(L"Sub")) & kAttributeDirectory);
+  EXPECT_EQ(kInvalidAttributes, fs.attributes(this->full(L"missing")));
+}
+
+TYPED_TEST_P(RenameContract, ListsAFolderWithItsDotEntries) {
+  this->disk.addFile(L"Sub\\a.txt");
+  this->disk.addFolder(L"Sub\\Inner");
+  FileSystem& fs = this->disk.fileSystem();
+  std::vector<std::wstring> names;
+  auto listing = fs.listFolder(this->full(L"Sub\\*"));
+  ASSERT_NE(nullptr, listing);
+  FolderEntry entry;
+  while (listing->next(entry)) names.push_back(entry.name + ((entry.attributes & kAttributeDirectory) ? L"\\" : L""));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::wstring>{L"..\\", L".\\", L"Inner\\", L"a.txt"}), names);
+  EXPECT_EQ(nullptr, fs.listFolder(this->full(L"missing\\*")));
+  EXPECT_EQ(nullptr, fs.listFolder(this->full(L"Sub\\a.txt\\*")));
+}
+
+TYPED_TEST_P(RenameContract, RenamesAFileOrAFolderWithItsContents) {
+  this->disk.addFile(L"a.txt");
+  this->disk.addFile(L"Folder\\Inner\\b.txt");
+  FileSystem& fs = this->disk.fileSystem();
+  EXPECT_EQ(0, fs.renameItem(this->full(L"a.txt"), this->full(L"c.txt")));
+  EXPECT_EQ(0, fs.renameItem(this->full(L"Folder"), this->full(L"Renamed")));
+  EXPECT_EQ((std::vector<std::wstring>{L"Renamed\\", L"Renamed\\Inner\\", L"Renamed\\Inner\\b.txt", L"c.txt"}), this->tree());
+}
+
+TYPED_TEST_P(RenameContract, RefusesAnExistingDestinationAndAMissingSource) {
+  this->disk.addFile(L"a.txt");
+  this->disk.addFile(L"b.txt");
+  FileSystem& fs = this->disk.fileSystem();
+  // Wine's shell refuses (183); Windows' would pick another name. Neither overwrites.
+  EXPECT_NE(0, fs.renameItem(this->full(L"a.txt"), this->full(L"b.txt")));
+  EXPECT_NE(0, fs.renameItem(this->full(L"missing.txt"), this->full(L"c.txt")));
+  EXPECT_EQ((std::vector<std::wstring>{L"a.txt", L"b.txt"}), this->tree());
+}
+
+TYPED_TEST_P(RenameContract, RunsAWholeRenameOnTheDisk) {
+  this->disk.addFile(L"Photos\\one.jpg");
+  this->disk.addFile(L"Photos\\Trip\\two.jpg");
+  this->disk.addFile(L"top.jpg");
+  RenameState state;
+  state.setSelection({this->full(L"Photos"), this->full(L"top.jpg")}, this->disk.fileSystem());
+  state.renameFolders = true;
+  state.matchPattern = L"o";
+  state.replaceFormat = L"0";
+  struct Answering : PageSurface {
+    void setControlText(int, const std::wstring&) override {}
+    void enableControl(int, bool) override {}
+    void showControl(int, bool) override {}
+    bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
+    void showListing(RenamePlan& plan) override { shown = plan; }
+    RenamePlan shown;
+  } page;
+  performRename(state, page, this->disk.fileSystem());
+  EXPECT_EQ((std::vector<std::wstring>{L"Ph0t0s\\", L"Ph0t0s\\0ne.jpg", L"Ph0t0s\\Trip\\", L"Ph0t0s\\Trip\\tw0.jpg",
+                                       L"t0p.jpg"}),
+            this->tree());
+  ASSERT_EQ(5u, page.shown.size());
+  EXPECT_EQ(L"Renamed 4 files and folders:", page.shown[0].baseFolder);
+  EXPECT_EQ((std::vector<std::wstring>{this->full(L"Ph0t0s") + L"\\"}), state.folders);
+  EXPECT_EQ((std::vector<std::wstring>{this->full(L"t0p.jpg")}), state.files);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(RenameContract, ReportsAttributes, ListsAFolderWithItsDotEntries,
+                            RenamesAFileOrAFolderWithItsContents, RefusesAnExistingDestinationAndAMissingSource,
+                            RunsAWholeRenameOnTheDisk);
+
+}  // namespace lark::contract

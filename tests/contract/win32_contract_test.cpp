@@ -1,0 +1,24 @@
+// The contract cases against the real file system, through the Win32 side of the seam.
+#include "shell/win32_file_system.h"
+#include "tests/contract/rename_contract.h"
+#include "tests/wine/temp_folder.h"
+
+namespace lark::contract {
+namespace {
+
+class RealDisk {
+ public:
+  std::wstring root() const { return folder_.path(); }
+  void addFile(const std::wstring& relative) { folder_.createFile(relative, "content of " + std::string(relative.begin(), relative.end())); }
+  void addFolder(const std::wstring& relative) { folder_.createFolder(relative); }
+  FileSystem& fileSystem() { return disk_; }
+
+ private:
+  TempFolder folder_;
+  Win32FileSystem disk_;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, RenameContract, RealDisk);
+
+}  // namespace
+}  // namespace lark::contract
