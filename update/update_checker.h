@@ -74,6 +74,8 @@ class UpdateChecker {
 // is destroyed afterwards, so the new one is running before the old one is cancelled.
 #if defined(_WIN32)
 void startUpdateCheck(RenameState& state);
+// The WinINet download that checks use on Windows.
+std::unique_ptr<VersionDownload> makeWinInetDownload();
 #endif
 void startUpdateCheck(RenameState& state, DownloadFactory download);
 

@@ -75,12 +75,11 @@ HMODULE thisModule(DWORD extraFlags) {
 
 }  // namespace
 
-UpdateChecker::UpdateChecker(const std::wstring& url)
-    : UpdateChecker(url, [] { return std::unique_ptr<VersionDownload>(new WinInetDownload()); }) {}
+std::unique_ptr<VersionDownload> makeWinInetDownload() { return std::make_unique<WinInetDownload>(); }
 
-void startUpdateCheck(RenameState& state) {
-  startUpdateCheck(state, [] { return std::unique_ptr<VersionDownload>(new WinInetDownload()); });
-}
+UpdateChecker::UpdateChecker(const std::wstring& url) : UpdateChecker(url, makeWinInetDownload) {}
+
+void startUpdateCheck(RenameState& state) { startUpdateCheck(state, makeWinInetDownload); }
 
 std::uint32_t moduleVersion() {
   HMODULE module = thisModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT);

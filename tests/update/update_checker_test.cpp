@@ -1,0 +1,281 @@
+// The update check's portable half: version texts, the worker's publication, the poll,
+// and the blinking link, with downloads of the test's own.
+#include "update/update_checker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "engine/page_controls.h"
+#include "engine/rename_state.h"
+#include "tests/engine/fakes.h"
+
+namespace lark {
+namespace {
+
+TEST(ParseVersionText, PacksUpToFourComponents) {
+  const struct {
+    const char* text;
+    std::uint32_t packed;
+  } cases[] = {
+      {"1.0.0.4", 0x01000004}, {"2", 0x02000000},  {"1.2", 0x01020000},        {"1..3", 0x01000300},
+      {"1.0.0.4.9", 0x01000004}, {"", 0},          {" 1. +2.-0.3x", 0x01020003}, {"1.0.0.3", 0x01000003},
+      {"a.b.c.d", 0},          {".", 0},           {"...", 0},                 {"1.", 0x01000000},
+      // Nothing is masked: an oversized component spills into the ones above it.
+      {"1.512", 0x03000000},   {"0.0.0.300", 0x0000012C}, {"-1", 0xFF000000},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.packed, parseVersionText(c.text)) << ::testing::PrintToString(c.text);
+}
+
+TEST(ParseVersionText, HugeNumbersWrapInsteadOfOverflowing) {
+  // No undefined behaviour however long the digits run; the result is simply defined.
+  EXPECT_EQ(parseVersionText("4294967297"), parseVersionText("1"));
+  EXPECT_EQ(0u, parseVersionText("4294967296.0.0.0"));
+  EXPECT_NO_FATAL_FAILURE(parseVersionText(std::string(100000, '9') + "." + std::string(100000, '.')));
+}
+
+TEST(IsWebAddress, AcceptsOnlyHttpAndHttps) {
+  for (const wchar_t* link : {L"http://x", L"HTTPS://example.org/new\r\n", L"hTtP://"}) EXPECT_TRUE(isWebAddress(link)) << link;
+  for (const wchar_t* link : {L"file:///C:/Windows/notepad.exe", L"C:\\Windows\\system32\\calc.exe", L"\\\\server\\share",
+                              L" http://x", L"http:/x", L"https", L"", L"javascript:alert(1)"}) {
+    EXPECT_FALSE(isWebAddress(link)) << ::testing::PrintToString(std::wstring(link));
+  }
+}
+
+// Serves a fixed body in chunks of at most `chunk` bytes; optionally waits for the test
+// before each chunk after the first, so a checker can be destroyed mid-download.
+class ScriptedDownload : public VersionDownload {
+ public:
+  struct Script {
+    std::string body;
+    bool failOpen = false;
+    bool failRead = false;
+    bool stallAfterFirstChunk = false;
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false;
+    std::wstring openedUrl;
+    int reads = 0;
+    bool finished = false;  // the worker is done with its download
+    std::condition_variable changed;
+
+    // Bounded waits on the worker's progress; false when it did not get there in time.
+    bool waitForRead() { return waitFor([this] { return reads > 0; }); }
+    bool waitForFinish() { return waitFor([this] { return finished; }); }
+    template <typename Condition>
+    bool waitFor(Condition condition) {
+      std::unique_lock<std::mutex> lock(mutex);
+      return changed.wait_for(lock, std::chrono::seconds(10), condition);
+    }
+  };
+  explicit ScriptedDownload(std::shared_ptr<Script> script) : script_(std::move(script)) {}
+  ~ScriptedDownload() override {
+    std::lock_guard<std::mutex> lock(script_->mutex);
+    script_->finished = true;
+    script_->changed.notify_all();
+  }
+  void open(const std::wstring& url) override {
+    script_->openedUrl = url;
+    if (script_->failOpen) throw std::runtime_error("InternetOpenUrl() failed");
+  }
+  std::size_t read(char* buffer, std::size_t size) override {
+    EXPECT_EQ(128u, size);
+    if (script_->failRead) throw std::runtime_error("InternetReadFile() failed");
+    {
+      std::unique_lock<std::mutex> lock(script_->mutex);
+      ++script_->reads;
+      script_->changed.notify_all();
+      if (script_->reads > 1 && script_->stallAfterFirstChunk) script_->released.wait(lock, [this] { return script_->release; });
+    }
+    const std::size_t count = std::min<std::size_t>(7, script_->body.size() - offset_);  // odd chunks on purpose
+    std::copy_n(script_->body.data() + offset_, count, buffer);
+    offset_ += count;
+    return count;
+  }
+
+ private:
+  std::shared_ptr<Script> script_;
+  std::size_t offset_ = 0;
+};
+
+DownloadFactory serve(std::shared_ptr<ScriptedDownload::Script> script) {
+  return [script] { return std::unique_ptr<VersionDownload>(new ScriptedDownload(script)); };
+}
+
+// Runs the worker to its end on this thread and polls the outcome.
+struct Outcome {
+  bool polled;
+  std::uint32_t version;
+  std::wstring link;
+};
+Outcome check(const std::string& body) {
+  UpdateCheck shared(L"http://127.0.0.1/v");
+  auto script = std::make_shared<ScriptedDownload::Script>();
+  script->body = body;
+  ScriptedDownload download(script);
+  runUpdateWorker(shared, download);
+  Outcome outcome{false, 0, L""};
+  if (shared.resultReady.load()) {
+    const auto space = shared.resultText.find(' ');
+    outcome.polled = space != std::string::npos;
+    if (outcome.polled) {
+      outcome.version = parseVersionText(shared.resultText.substr(0, space));
+      outcome.link = std::wstring(shared.resultText.begin() + space + 1, shared.resultText.end());
+    }
+  }
+  return outcome;
+}
+
+TEST(UpdateWorker, PublishesOnlyABodyThatBeginsWithTheMarker) {
+  const struct {
+    std::string body;
+    bool polled;
+    std::uint32_t version;
+    std::wstring link;
+  } cases[] = {
+      {"PLONK! 1.0.0.4 http://example.org/new\r\n", true, 0x01000004, L"http://example.org/new\r\n"},
+      {"PLONK! 2 x", true, 0x02000000, L"x"},
+      {"PLONK! 1.0.0.4 ", true, 0x01000004, L""},
+      {"PLONK! 1.0.0.4", false, 0, L""},
+      {"plonk! 1.0.0.4 http://x", false, 0, L""},
+      {" PLONK! 1.0.0.4 http://x", false, 0, L""},
+      {"<html>404</html>", false, 0, L""},
+      {"", false, 0, L""},
+      {"PLONK! 1.0.0.4 http://a b c", true, 0x01000004, L"http://a b c"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = check(c.body);
+    EXPECT_EQ(c.polled, outcome.polled) << ::testing::PrintToString(c.body);
+    EXPECT_EQ(c.version, outcome.version) << ::testing::PrintToString(c.body);
+    EXPECT_EQ(c.link, outcome.link) << ::testing::PrintToString(c.body);
+  }
+}
+
+TEST(UpdateWorker, ANulDropsTheRestOfItsChunkOnly) {
+  // Chunks are 7 bytes here: "PLONK! " "2 http:" "//a\0bcd" "/e"
+  const Outcome outcome = check(std::string("PLONK! 2 http://a\0bcd/e", 23));
+  EXPECT_TRUE(outcome.polled);
+  EXPECT_EQ(L"http://a/e", outcome.link);
+}
+
+TEST(UpdateWorker, ABodyLargerThanTheLimitPublishesNothing) {
+  const std::string head = "PLONK! 9 http://x/";
+  EXPECT_TRUE(check(head + std::string(kMaxVersionFileSize - head.size(), 'y')).polled);
+  EXPECT_FALSE(check(head + std::string(kMaxVersionFileSize - head.size() + 1, 'y')).polled);
+}
+
+TEST(UpdateWorker, FailuresAndCancellationPublishNothing) {
+  for (int variant = 0; variant < 3; ++variant) {
+    UpdateCheck shared(L"http://127.0.0.1/v");
+    auto script = std::make_shared<ScriptedDownload::Script>();
+    script->body = "PLONK! 9 http://x";
+    script->failOpen = variant == 0;
+    script->failRead = variant == 1;
+    if (variant == 2) shared.cancelRequested = true;
+    ScriptedDownload download(script);
+    EXPECT_NO_THROW(runUpdateWorker(shared, download));
+    EXPECT_FALSE(shared.resultReady.load()) << "variant " << variant;
+    if (variant == 2) EXPECT_EQ(0, script->reads) << "cancellation is seen before the first read";
+  }
+}
+
+class UpdateLink : public ::testing::Test {
+ protected:
+  // Starts a real checker and waits until its worker has published or given up.
+  void startWith(const std::string& body) {
+    auto script = std::make_shared<ScriptedDownload::Script>();
+    script->body = body;
+    startUpdateCheck(state, serve(script));
+    // The download is released only after the worker has published (or not).
+    ASSERT_TRUE(script->waitForFinish());
+  }
+  RenameState state;
+  fakes::RecordingPage page;
+};
+
+TEST_F(UpdateLink, ANewerVersionShowsTheLinkAndBlinks) {
+  startWith("PLONK! 1.0.0.4 http://example.org/new\r\n");
+  const std::wstring site = state.siteUrl;
+  pollUpdateLink(state, page, 0x01000003);
+  EXPECT_EQ(L"Update Available - Click Here!", page.texts.at(kSiteLink));
+  EXPECT_TRUE(page.visible.at(kSiteLink));
+  EXPECT_EQ(L"http://example.org/new\r\n", state.siteUrl) << "the line break stays on the link";
+  pollUpdateLink(state, page, 0x01000003);
+  EXPECT_FALSE(page.visible.at(kSiteLink));
+  pollUpdateLink(state, page, 0x01000003);
+  EXPECT_TRUE(page.visible.at(kSiteLink));
+  EXPECT_NE(site, state.siteUrl);
+}
+
+TEST_F(UpdateLink, TheSameVersionChangesNothing) {
+  startWith("PLONK! 1.0.0.3 http://example.org/new");
+  const std::wstring site = state.siteUrl;
+  pollUpdateLink(state, page, 0x01000003);
+  EXPECT_TRUE(page.texts.empty());
+  EXPECT_TRUE(page.visible.empty());
+  EXPECT_EQ(site, state.siteUrl);
+  EXPECT_TRUE(state.updateLinkVisible);
+}
+
+TEST_F(UpdateLink, ALinkThatIsNoWebAddressNeverReachesTheSite) {
+  for (const char* link : {"file:///C:/Windows/system32/calc.exe", "C:\\Windows\\system32\\calc.exe", "\\\\evil\\share\\x.exe", "x"}) {
+    startWith(std::string("PLONK! 2 ") + link);
+    const std::wstring site = state.siteUrl;
+    pollUpdateLink(state, page, 0x01000003);
+    EXPECT_EQ(L"Update Available - Click Here!", page.texts.at(kSiteLink)) << "still announced";
+    EXPECT_EQ(site, state.siteUrl) << link;
+  }
+}
+
+TEST_F(UpdateLink, NoCheckerOrNoResultDoesNothing) {
+  pollUpdateLink(state, page, 0);
+  EXPECT_TRUE(page.texts.empty());
+  startWith("PLONK! 1.0.0.4");
+  pollUpdateLink(state, page, 0);
+  EXPECT_TRUE(page.texts.empty()) << "no space after the version";
+}
+
+TEST(UpdateChecker, ADestroyedCheckerNeverPublishesAndWaitsBoundedly) {
+  auto script = std::make_shared<ScriptedDownload::Script>();
+  script->body = "PLONK! 9 http://example.org/";
+  script->stallAfterFirstChunk = true;
+  auto checker = std::make_unique<UpdateChecker>(L"http://127.0.0.1/v", serve(script));
+  ASSERT_TRUE(script->waitForRead());
+  const auto started = std::chrono::steady_clock::now();
+  checker.reset();  // the worker is stalled between reads: the wait gives up after a second
+  const auto waited = std::chrono::steady_clock::now() - started;
+  EXPECT_LT(waited, std::chrono::milliseconds(1500));
+  EXPECT_GE(waited, std::chrono::milliseconds(900));
+  // Let the worker go on now that its checker is gone; it must touch nothing freed
+  // (AddressSanitizer watches) and see the cancellation at its next read.
+  {
+    std::lock_guard<std::mutex> lock(script->mutex);
+    script->release = true;
+  }
+  script->released.notify_all();
+  EXPECT_TRUE(script->waitForFinish()) << "the worker ended and let go of its download";
+  EXPECT_EQ(2, script->reads) << "no read after the cancellation was seen";
+}
+
+TEST(UpdateChecker, ASecondCheckStartsBeforeTheFirstIsDestroyed) {
+  RenameState state;
+  auto first = std::make_shared<ScriptedDownload::Script>();
+  first->body = "PLONK! 9 http://first/";
+  startUpdateCheck(state, serve(first));
+  const UpdateChecker* previous = state.updateChecker.get();
+  auto second = std::make_shared<ScriptedDownload::Script>();
+  second->body = "PLONK! 9 http://second/";
+  startUpdateCheck(state, serve(second));
+  EXPECT_NE(previous, state.updateChecker.get());
+  ASSERT_TRUE(second->waitForFinish());
+  std::uint32_t version = 0;
+  std::wstring link;
+  EXPECT_TRUE(state.updateChecker->poll(version, link));
+  EXPECT_EQ(L"http://second/", link);
+  EXPECT_EQ(versionFileUrl(), second->openedUrl);
+}
+
+}  // namespace
+}  // namespace lark

@@ -1,0 +1,211 @@
+// The update check through real WinINet against a loopback HTTP server, and the link
+// on real controls.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "engine/page_controls.h"
+#include "engine/rename_state.h"
+#include "ui/win32_page.h"
+#include "update/update_checker.h"
+
+namespace lark {
+namespace {
+
+std::wstring server() {
+  wchar_t port[16] = {};
+  GetEnvironmentVariableW(L"LARK_TEST_SERVER_PORT", port, 16);
+  return std::wstring(L"http://127.0.0.1:") + port;
+}
+
+std::wstring hex(const std::string& bytes) {
+  static const wchar_t digits[] = L"0123456789abcdef";
+  std::wstring out;
+  for (unsigned char byte : bytes) {
+    out.push_back(digits[byte >> 4]);
+    out.push_back(digits[byte & 15]);
+  }
+  return out;
+}
+
+// What one real download did, observed from around it.
+struct Observed {
+  Observed() : finished(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~Observed() { CloseHandle(finished); }
+  bool waitFinished(DWORD milliseconds = 10000) { return WaitForSingleObject(finished, milliseconds) == WAIT_OBJECT_0; }
+  HANDLE finished;
+  std::atomic<std::size_t> bytes{0};
+  std::atomic<int> readsAfterCancel{0};
+  std::atomic<bool> cancelled{false};
+};
+
+// WinINet underneath, counting what passes and signalling when the worker lets go.
+class ObservedDownload : public VersionDownload {
+ public:
+  explicit ObservedDownload(std::shared_ptr<Observed> observed) : observed_(std::move(observed)), real_(makeWinInetDownload()) {}
+  ~ObservedDownload() override {
+    real_.reset();
+    SetEvent(observed_->finished);
+  }
+  void open(const std::wstring& url) override { real_->open(url); }
+  std::size_t read(char* buffer, std::size_t size) override {
+    if (observed_->cancelled) ++observed_->readsAfterCancel;
+    const std::size_t count = real_->read(buffer, size);
+    observed_->bytes += count;
+    return count;
+  }
+
+ private:
+  std::shared_ptr<Observed> observed_;
+  std::unique_ptr<VersionDownload> real_;
+};
+
+DownloadFactory observe(std::shared_ptr<Observed> observed) {
+  return [observed] { return std::unique_ptr<VersionDownload>(new ObservedDownload(observed)); };
+}
+
+class LinkPage : public Win32PageSurface {
+ public:
+  using Win32PageSurface::Win32PageSurface;
+  void showListing(RenamePlan&) override {}
+};
+
+class UpdateOverHttp : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window = CreateWindowExW(0, L"STATIC", L"page", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    link = CreateWindowExW(0, L"STATIC", L"http://www.larkspindle.example/", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 200, 20,
+                           window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSiteLink)), nullptr, nullptr);
+  }
+  void TearDown() override { DestroyWindow(window); }
+  // Checks the given address and waits for the worker to finish.
+  void check(const std::wstring& url) {
+    auto observed = std::make_shared<Observed>();
+    state.updateChecker = std::make_unique<UpdateChecker>(url, observe(observed));
+    ASSERT_TRUE(observed->waitFinished());
+  }
+  void checkBody(const std::string& body) { check(server() + L"/body/" + hex(body)); }
+  std::wstring linkText() {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(link, buffer, 256);
+    return buffer;
+  }
+  bool linkVisible() { return (GetWindowLongW(link, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+  HWND window = nullptr;
+  HWND link = nullptr;
+  RenameState state;
+};
+
+constexpr std::uint32_t kOwnVersion = 0x01000003;
+
+TEST_F(UpdateOverHttp, ANewerVersionShowsTheLinkAndBlinksWithItsLineBreak) {
+  checkBody("PLONK! 1.0.0.4 http://127.0.0.1/new\r\n");
+  LinkPage page(window);
+  pollUpdateLink(state, page, kOwnVersion);
+  EXPECT_EQ(L"Update Available - Click Here!", linkText());
+  EXPECT_TRUE(linkVisible());
+  EXPECT_EQ(L"http://127.0.0.1/new\r\n", state.siteUrl);
+  pollUpdateLink(state, page, kOwnVersion);
+  EXPECT_FALSE(linkVisible());
+  pollUpdateLink(state, page, kOwnVersion);
+  EXPECT_TRUE(linkVisible());
+}
+
+TEST_F(UpdateOverHttp, BodiesThatChangeNothing) {
+  for (const char* body : {"PLONK! 1.0.0.3 http://127.0.0.1/new", "PLONK! 1.0.0.4", "plonk! 1.0.0.4 http://x",
+                           " PLONK! 1.0.0.4 http://x", ""}) {
+    checkBody(body);
+    LinkPage page(window);
+    const std::wstring site = state.siteUrl;
+    pollUpdateLink(state, page, kOwnVersion);
+    EXPECT_EQ(L"http://www.larkspindle.example/", linkText()) << body;
+    EXPECT_EQ(site, state.siteUrl) << body;
+  }
+}
+
+TEST_F(UpdateOverHttp, VersionTwoWithAOneLetterLinkAndAnEmptyLink) {
+  checkBody("PLONK! 2 x");
+  std::uint32_t version = 0;
+  std::wstring published;
+  ASSERT_TRUE(state.updateChecker->poll(version, published));
+  EXPECT_EQ(0x02000000u, version);
+  EXPECT_EQ(L"x", published);
+  checkBody("PLONK! 1.0.0.4 ");
+  ASSERT_TRUE(state.updateChecker->poll(version, published));
+  EXPECT_EQ(L"", published);
+}
+
+TEST_F(UpdateOverHttp, ALinkThatIsNoWebAddressNeverReachesTheSite) {
+  for (const char* body : {"PLONK! 2 file:///C:/windows/system32/notepad.exe", "PLONK! 2 C:\\windows\\notepad.exe",
+                           "PLONK! 2 \\\\127.0.0.1\\share\\x.exe"}) {
+    checkBody(body);
+    LinkPage page(window);
+    const std::wstring site = state.siteUrl;
+    pollUpdateLink(state, page, kOwnVersion);
+    EXPECT_EQ(L"Update Available - Click Here!", linkText()) << body;
+    EXPECT_EQ(site, state.siteUrl) << body;
+  }
+}
+
+TEST_F(UpdateOverHttp, AHugeBodyIsCutOffAndPublishesNothing) {
+  auto observed = std::make_shared<Observed>();
+  state.updateChecker = std::make_unique<UpdateChecker>(server() + L"/big/1048576", observe(observed));
+  ASSERT_TRUE(observed->waitFinished());
+  std::uint32_t version;
+  std::wstring published;
+  EXPECT_FALSE(state.updateChecker->poll(version, published));
+  EXPECT_LE(observed->bytes.load(), kMaxVersionFileSize + 128) << "reading stopped at the limit";
+}
+
+TEST_F(UpdateOverHttp, ACheckerDestroyedDuringASlowBodyEndsBoundedly) {
+  auto observed = std::make_shared<Observed>();
+  auto checker = std::make_unique<UpdateChecker>(server() + L"/slow", observe(observed));
+  // Wait until the body has begun to arrive, so the worker is between reads.
+  for (int i = 0; i < 100 && observed->bytes.load() == 0; ++i) WaitForSingleObject(observed->finished, 50);
+  ASSERT_GT(observed->bytes.load(), 0u);
+  observed->cancelled = true;
+  const auto started = std::chrono::steady_clock::now();
+  checker.reset();
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  EXPECT_LT(waited.count(), 1500);
+  EXPECT_GE(waited.count(), 900) << "the worker was still inside its read, so the wait ran to its bound";
+  // The worker outlives its checker only to the end of the read it is in.
+  EXPECT_TRUE(observed->waitFinished(5000));
+  EXPECT_LE(observed->readsAfterCancel.load(), 1);
+}
+
+TEST_F(UpdateOverHttp, NothingListening) {
+  // A port that was just free: bind nothing to it.
+  check(L"http://127.0.0.1:9/Downloads/LarkspindleLatestVersion.txt");
+  std::uint32_t version;
+  std::wstring published;
+  EXPECT_FALSE(state.updateChecker->poll(version, published));
+}
+
+TEST_F(UpdateOverHttp, ASecondCheckReplacesTheFirst) {
+  auto first = std::make_shared<Observed>();
+  auto second = std::make_shared<Observed>();
+  state.updateChecker = std::make_unique<UpdateChecker>(server() + L"/slow", observe(first));
+  std::unique_ptr<UpdateChecker> previous = std::move(state.updateChecker);
+  state.updateChecker = std::make_unique<UpdateChecker>(server() + L"/body/" + hex("PLONK! 9 http://second/"), observe(second));
+  previous.reset();
+  ASSERT_TRUE(second->waitFinished());
+  std::uint32_t version = 0;
+  std::wstring published;
+  EXPECT_TRUE(state.updateChecker->poll(version, published));
+  EXPECT_EQ(L"http://second/", published);
+  EXPECT_TRUE(first->waitFinished(5000));
+}
+
+TEST(ModuleVersion, IsZeroForAModuleWithoutAVersionResource) {
+  // This test program carries no version resource; the extension DLL's own is checked
+  // where the DLL is tested.
+  EXPECT_EQ(0u, moduleVersion());
+}
+
+}  // namespace
+}  // namespace lark
