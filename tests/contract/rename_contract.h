@@ -33,6 +33,17 @@ inline void listTree(FileSystem& disk, const std::wstring& folder, const std::ws
   for (const auto& name : subfolders) listTree(disk, folder + L"\\" + name, prefix + name + L"\\", out);
 }
 
+// Answers every question with yes and keeps the last listing.
+class AnsweringPage : public PageSurface {
+ public:
+  void setControlText(int, const std::wstring&) override {}
+  void enableControl(int, bool) override {}
+  void showControl(int, bool) override {}
+  bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
+  void showListing(RenamePlan& plan) override { shown = plan; }
+  RenamePlan shown;
+};
+
 template <typename Disk>
 class RenameContract : public ::testing::Test {
  protected:
@@ -101,14 +112,7 @@ TYPED_TEST_P(RenameContract, RunsAWholeRenameOnTheDisk) {
   state.renameFolders = true;
   state.matchPattern = L"o";
   state.replaceFormat = L"0";
-  struct Answering : PageSurface {
-    void setControlText(int, const std::wstring&) override {}
-    void enableControl(int, bool) override {}
-    void showControl(int, bool) override {}
-    bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
-    void showListing(RenamePlan& plan) override { shown = plan; }
-    RenamePlan shown;
-  } page;
+  AnsweringPage page;
   performRename(state, page, this->disk.fileSystem());
   EXPECT_EQ((std::vector<std::wstring>{L"Ph0t0s\\", L"Ph0t0s\\0ne.jpg", L"Ph0t0s\\Trip\\", L"Ph0t0s\\Trip\\tw0.jpg",
                                        L"t0p.jpg"}),

@@ -11,6 +11,7 @@
 
 #include "engine/rename_actions.h"
 #include "shell/win32_file_system.h"
+#include "tests/contract/rename_contract.h"
 #include "tests/wine/modal_catcher.h"
 #include "tests/wine/temp_folder.h"
 
@@ -67,16 +68,6 @@ std::vector<std::uint64_t> contents(const std::map<std::wstring, std::uint64_t>&
 
 bool exists(const std::wstring& path) { return GetFileAttributesW((L"\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Answers Yes and keeps the report.
-class ReportPage : public PageSurface {
- public:
-  void setControlText(int, const std::wstring&) override {}
-  void enableControl(int, bool) override {}
-  void showControl(int, bool) override {}
-  bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
-  void showListing(RenamePlan& plan) override { report = plan; }
-  RenamePlan report;
-};
 
 class NoLoss : public ::testing::Test {
  protected:
@@ -97,9 +88,9 @@ class NoLoss : public ::testing::Test {
       shellBoxes = shellWindows.caught.size();
     }
     if (!holdingFiles) expectNothingLost();
-    ASSERT_FALSE(page.report.empty());
-    for (std::size_t i = 1; i < page.report.size(); ++i) {
-      const RenameEntry& row = page.report[i];
+    ASSERT_FALSE(page.shown.empty());
+    for (std::size_t i = 1; i < page.shown.size(); ++i) {
+      const RenameEntry& row = page.shown[i];
       if (!row.failed) {
         EXPECT_TRUE(exists(row.baseFolder + row.newPath)) << "renamed row without its new name: " << ::testing::PrintToString(row.newPath);
       } else if (row.errorText == L"[ERROR: File operation failed!]") {
@@ -114,7 +105,7 @@ class NoLoss : public ::testing::Test {
   }
   std::vector<std::wstring> errors() {
     std::vector<std::wstring> texts;
-    for (std::size_t i = 1; i < page.report.size(); ++i) texts.push_back(page.report[i].failed ? page.report[i].errorText : L"ok");
+    for (std::size_t i = 1; i < page.shown.size(); ++i) texts.push_back(page.shown[i].failed ? page.shown[i].errorText : L"ok");
     return texts;
   }
   std::uint64_t hashOf(const std::wstring& relative) { return after.at(relative); }
@@ -122,7 +113,7 @@ class NoLoss : public ::testing::Test {
   TempFolder folder;
   Win32FileSystem disk;
   RenameState state;
-  ReportPage page;
+  contract::AnsweringPage page;
   std::map<std::wstring, std::uint64_t> before, after;
   std::size_t shellBoxes = 0;
   bool holdingFiles = false;  // a held file cannot be read until it is let go
@@ -240,7 +231,7 @@ TEST_F(NoLoss, AThousandFilesAtOnce) {
     selected.push_back(name);
   }
   rename(selected, L"^f", L"g");
-  EXPECT_EQ(L"Renamed 1000 files:", page.report[0].baseFolder);
+  EXPECT_EQ(L"Renamed 1000 files:", page.shown[0].baseFolder);
   EXPECT_EQ(1000u, after.size());
   EXPECT_EQ(1u, after.count(L"g0999.txt"));
   EXPECT_EQ(0u, after.count(L"f0000.txt"));
@@ -273,7 +264,7 @@ TEST(NoLossLinks, ALinkLoopIsListedButNotWalked) {
     EXPECT_LT(2u, rows.size());
     EXPECT_EQ(L"Top\\a.txt > Top\\b.txt", rows[0]);
   }
-  ReportPage page;
+  contract::AnsweringPage page;
   performRename(state, page, disk);
   EXPECT_NE(kInvalidAttributes, disk.attributes(root + L"\\Top\\b.txt")) << "the file is renamed once";
   EXPECT_EQ(kInvalidAttributes, disk.attributes(root + L"\\Top\\a.txt"));
