@@ -21,6 +21,30 @@ TransformResult addCandidate(CandidateWalk& walk, const std::wstring& baseFolder
   return result;
 }
 
+namespace {
+
+// One folder of the walk, selected or found: its own row when folders are renamed, then
+// its contents when subfolders are searched. A folder whose name fails to transform is
+// not entered, and neither is a link.
+void visitFolder(CandidateWalk& walk, const std::wstring& baseFolder, const std::wstring& sourcePath,
+                 const std::wstring& destinationPath, const std::wstring& name, bool isLink, bool renameFolders,
+                 bool searchSubfolders) {
+  std::wstring newName = name;
+  if (renameFolders) {
+    TransformResult result = addCandidate(walk, baseFolder, sourcePath, destinationPath, name);
+    if (!result.success) return;
+    newName = std::move(result.text);
+  }
+  if (!searchSubfolders || isLink) return;
+  std::wstring source = name;
+  std::wstring destination = newName;
+  ensureTrailingBackslash(source);
+  ensureTrailingBackslash(destination);
+  collectFolder(walk, baseFolder, sourcePath + source, destinationPath + destination, renameFolders, searchSubfolders);
+}
+
+}  // namespace
+
 void collectFolder(CandidateWalk& walk, const std::wstring& baseFolder, const std::wstring& sourcePath,
                    const std::wstring& destinationPath, bool renameFolders, bool searchSubfolders) {
   struct Subfolder {
@@ -51,18 +75,8 @@ void collectFolder(CandidateWalk& walk, const std::wstring& baseFolder, const st
 
   if (!searchSubfolders) return;
   for (const Subfolder& subfolder : subfolders) {
-    std::wstring newName = subfolder.name;
-    if (renameFolders) {
-      TransformResult result = addCandidate(walk, baseFolder, sourcePath, destinationPath, subfolder.name);
-      if (!result.success) continue;
-      newName = std::move(result.text);
-    }
-    if (subfolder.isLink) continue;
-    std::wstring source = subfolder.name;
-    std::wstring destination = newName;
-    ensureTrailingBackslash(source);
-    ensureTrailingBackslash(destination);
-    collectFolder(walk, baseFolder, sourcePath + source, destinationPath + destination, renameFolders, searchSubfolders);
+    visitFolder(walk, baseFolder, sourcePath, destinationPath, subfolder.name, subfolder.isLink, renameFolders,
+                searchSubfolders);
   }
 }
 
@@ -74,21 +88,9 @@ void collectCandidates(const RenameState& state, RenamePlan& plan, FileSystem& f
   }
   for (const std::wstring& path : state.folders) {
     const std::wstring folder = path.substr(0, path.size() - 1);  // without its trailing backslash
-    const std::wstring baseFolder = folderPart(folder);
-    const std::wstring name = fileNamePart(folder);
-    std::wstring newName = name;
-    if (state.renameFolders) {
-      TransformResult result = addCandidate(walk, baseFolder, std::wstring(), std::wstring(), name);
-      if (!result.success) continue;
-      newName = std::move(result.text);
-    }
-    if (state.searchSubfolders) {
-      std::wstring source = name;
-      std::wstring destination = newName;
-      ensureTrailingBackslash(source);
-      ensureTrailingBackslash(destination);
-      collectFolder(walk, baseFolder, source, destination, state.renameFolders, state.searchSubfolders);
-    }
+    // A selected link is entered: the user chose it, and links inside it are not.
+    visitFolder(walk, folderPart(folder), std::wstring(), std::wstring(), fileNamePart(folder), false,
+                state.renameFolders, state.searchSubfolders);
   }
 }
 

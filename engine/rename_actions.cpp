@@ -55,10 +55,19 @@ std::wstring formatCount(const std::wstring& format, std::uint32_t count, const 
   return text;
 }
 
+namespace {
+
+// The rows that are not failed: those a rename would attempt, or did.
+std::uint32_t usableRows(const RenamePlan& plan) {
+  return static_cast<std::uint32_t>(
+      std::count_if(plan.begin(), plan.end(), [](const RenameEntry& entry) { return !entry.failed; }));
+}
+
+}  // namespace
+
 void showPlan(const std::wstring& headingFormat, const RenameState& state, PageSurface& page, RenamePlan& plan,
               const std::wstring& emptyHeading) {
-  const auto usable = static_cast<std::uint32_t>(
-      std::count_if(plan.begin(), plan.end(), [](const RenameEntry& entry) { return !entry.failed; }));
+  const std::uint32_t usable = usableRows(plan);
   std::wstring heading = emptyHeading;
   if (usable != 0) {
     const wchar_t* noun = state.renameFolders ? (usable == 1 ? L"file or folder" : L"files and folders")
@@ -94,10 +103,9 @@ void updateSelection(RenameState& state, const RenameEntry& entry) {
 
 void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem) {
   RenamePlan plan = buildPlan(state, fileSystem);
-  const auto usable = static_cast<std::uint32_t>(
-      std::count_if(plan.begin(), plan.end(), [](const RenameEntry& entry) { return !entry.failed; }));
   const std::wstring question = formatCount(
-      L"Renaming cannot be undone! This operation will rename %d file(s).\n\nAre you sure you wish to continue?", usable);
+      L"Renaming cannot be undone! This operation will rename %d file(s).\n\nAre you sure you wish to continue?",
+      usableRows(plan));
   if (!page.askYesNo(question, L"Rename")) return;
 
   for (RenameEntry& entry : plan) {
