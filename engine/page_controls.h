@@ -1,4 +1,4 @@
-/* Identifiers of the rename page's controls (dialog 201). Plain macros, because the
+/* Identifiers of the rename page (dialog 201) and the results dialog (205). Plain macros, because the
    resource compiler reads this header too. */
 #ifndef LARK_PAGE_CONTROLS_H
 #define LARK_PAGE_CONTROLS_H
@@ -15,5 +15,10 @@
 #define kRenameButton 210
 #define kRenameFoldersCheck 211
 #define kSelectedCount 214
+
+/* The results dialog (205). */
+#define kResultsDialog 205
+#define kResultsList 212
+#define kResultsTitle 213
 
 #endif

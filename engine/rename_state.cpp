@@ -8,7 +8,7 @@
 
 namespace lark {
 
-std::wstring defaultSiteUrl() { return L"http://" LARK_WIDE(LARKSPINDLE_SITE_HOST) L"/"; }
+std::wstring defaultSiteUrl() { return LARK_WIDE(LARKSPINDLE_SITE_URL); }
 
 RenameState::RenameState() : siteUrl(defaultSiteUrl()) {}
 

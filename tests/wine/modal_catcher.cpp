@@ -1,5 +1,10 @@
-// The modal-window catcher of the Win32 tests.
+// The modal-window catcher of the Win32 tests. Windows are handled from a thread timer,
+// which fires inside the modal loop once the window is fully initialised.
 #include "tests/wine/modal_catcher.h"
+
+#include <commctrl.h>
+
+#include "engine/page_controls.h"
 
 namespace lark {
 
@@ -11,10 +16,27 @@ std::wstring windowText(HWND window) {
   GetWindowTextW(window, buffer, 2048);
   return buffer;
 }
+
+std::wstring cellText(HWND list, int row, int column) {
+  wchar_t buffer[1024] = {};
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = 1024;
+  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
 }  // namespace
 
-ModalCatcher::ModalCatcher(int answer) : answer_(answer) {
+ModalCatcher::ModalCatcher(int answer, std::function<void(HWND)> inspect) : answer_(answer), inspect_(std::move(inspect)) {
   current = this;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM set) {
+        reinterpret_cast<std::set<HWND>*>(set)->insert(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&existing_));
   hook_ = SetWindowsHookExW(WH_CBT, &ModalCatcher::hook, nullptr, GetCurrentThreadId());
 }
 
@@ -28,19 +50,41 @@ LRESULT CALLBACK ModalCatcher::hook(int code, WPARAM wParam, LPARAM lParam) {
     HWND window = reinterpret_cast<HWND>(wParam);
     wchar_t className[64] = {};
     GetClassNameW(window, className, 64);
-    if (std::wstring(className) == L"#32770") {
-      CaughtWindow seen;
-      seen.caption = windowText(window);
-      if (HWND text = GetDlgItem(window, 0xFFFF)) seen.text = windowText(text);
-      seen.hasYes = GetDlgItem(window, IDYES) != nullptr;
-      seen.hasNo = GetDlgItem(window, IDNO) != nullptr;
-      seen.hasOk = GetDlgItem(window, IDOK) != nullptr;
-      current->caught.push_back(seen);
-      PostMessageW(window, WM_COMMAND, MAKEWPARAM(current->answer_, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(GetDlgItem(window, current->answer_)));
+    if (std::wstring(className) == L"#32770" && current->existing_.insert(window).second) {
+      current->pending_.push_back(window);  // caught once, however often it is activated
+      SetTimer(nullptr, 0, 1, &ModalCatcher::tick);
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CALLBACK ModalCatcher::tick(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  if (!current) return;
+  std::vector<HWND> windows;
+  windows.swap(current->pending_);
+  for (HWND window : windows) {
+    if (IsWindow(window)) current->handle(window);
+  }
+}
+
+void ModalCatcher::handle(HWND window) {
+  CaughtWindow seen;
+  seen.caption = windowText(window);
+  if (HWND text = GetDlgItem(window, 0xFFFF)) seen.text = windowText(text);
+  seen.hasYes = GetDlgItem(window, IDYES) != nullptr;
+  seen.hasNo = GetDlgItem(window, IDNO) != nullptr;
+  seen.hasOk = GetDlgItem(window, IDOK) != nullptr;
+  int answer = answer_;
+  if (HWND list = GetDlgItem(window, kResultsList)) {
+    answer = IDOK;
+    seen.title = windowText(GetDlgItem(window, kResultsTitle));
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) seen.rows.push_back(cellText(list, row, 0) + L" | " + cellText(list, row, 1));
+  }
+  caught.push_back(seen);
+  if (inspect_) inspect_(window);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, answer)));
 }
 
 }  // namespace lark

@@ -1,9 +1,12 @@
 // Catches the modal windows a call opens on this thread: records each one's caption,
-// text and buttons, then answers it, so that no test ever waits on a box.
+// text, buttons and list rows, lets the test inspect it, then answers it, so that no
+// test ever waits on a box.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,7 +14,9 @@ namespace lark {
 
 struct CaughtWindow {
   std::wstring caption;
-  std::wstring text;  // a message box's text (control 0xFFFF)
+  std::wstring text;                 // a message box's text (control 0xFFFF)
+  std::wstring title;                // the results dialog's heading (control 213)
+  std::vector<std::wstring> rows;    // the results list: "column 0 | column 1"
   bool hasYes = false;
   bool hasNo = false;
   bool hasOk = false;
@@ -19,8 +24,8 @@ struct CaughtWindow {
 
 class ModalCatcher {
  public:
-  // Every caught window is answered with this command (IDYES, IDNO, IDOK, ...).
-  explicit ModalCatcher(int answer);
+  // Message boxes are answered with `answer`; the results dialog always with OK.
+  explicit ModalCatcher(int answer, std::function<void(HWND)> inspect = nullptr);
   ~ModalCatcher();
   ModalCatcher(const ModalCatcher&) = delete;
   ModalCatcher& operator=(const ModalCatcher&) = delete;
@@ -29,8 +34,14 @@ class ModalCatcher {
 
  private:
   static LRESULT CALLBACK hook(int code, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK tick(HWND, UINT, UINT_PTR timer, DWORD);
+  void handle(HWND window);
+
   HHOOK hook_;
   int answer_;
+  std::function<void(HWND)> inspect_;
+  std::vector<HWND> pending_;
+  std::set<HWND> existing_;  // windows open before the catcher, such as a hosting sheet
 };
 
 }  // namespace lark

@@ -1,0 +1,325 @@
+// The rename page hosted in a modeless property sheet of the test's own, driven only with
+// window messages, and the results dialog it opens.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "engine/page_controls.h"
+#include "engine/rename_state.h"
+#include "shell/win32_file_system.h"
+#include "tests/wine/modal_catcher.h"
+#include "tests/wine/temp_folder.h"
+#include "ui/isolation.h"
+#include "ui/rename_page.h"
+#include "ui/results_dialog.h"
+
+namespace lark {
+namespace {
+
+class HostedPage : public ::testing::Test {
+ protected:
+  void open() {
+    isolatedInitCommonControls();
+    PROPSHEETPAGEW description = {};
+    description.dwSize = sizeof description;
+    description.hInstance = thisModule();
+    description.pszTemplate = MAKEINTRESOURCEW(kRenamePageDialog);
+    description.pfnDlgProc = renamePageProc;
+    description.lParam = reinterpret_cast<LPARAM>(&state);
+    HPROPSHEETPAGE pages[] = {isolatedCreatePropertySheetPage(&description)};
+    ASSERT_NE(nullptr, pages[0]);
+    PROPSHEETHEADERW header = {};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
+    header.pszCaption = L"Properties";
+    header.nPages = 1;
+    header.phpage = pages;
+    sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+    ASSERT_NE(nullptr, sheet);
+    page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    ASSERT_NE(nullptr, page);
+  }
+  void TearDown() override {
+    setPageFileSystemFactory(nullptr);
+    if (sheet) DestroyWindow(sheet);
+  }
+  void select(const std::vector<std::wstring>& names) {
+    std::vector<std::wstring> paths;
+    for (const auto& name : names) paths.push_back(folder.path() + L"\\" + name);
+    Win32FileSystem disk;
+    state.setSelection(paths, disk);
+  }
+  std::wstring text(int id) {
+    wchar_t buffer[4096] = {};
+    GetDlgItemTextW(page, id, buffer, 4096);
+    return buffer;
+  }
+  bool enabled(int id) { return IsWindowEnabled(GetDlgItem(page, id)) != FALSE; }
+  bool checked(int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
+  void click(int id) { SendDlgItemMessageW(page, id, BM_CLICK, 0, 0); }
+
+  TempFolder folder;
+  RenameState state;
+  HWND sheet = nullptr;
+  HWND page = nullptr;
+};
+
+TEST_F(HostedPage, ShowsThePreviewAtOnceAndOnEveryKeystroke) {
+  folder.createFile(L"Report.doc", "r");
+  folder.createFile(L"Notes.txt", "n");
+  select({L"Report.doc", L"Notes.txt"});
+  open();
+  EXPECT_EQ(L"(.*)", text(kMatchEdit));
+  EXPECT_EQ(L"\\1", text(kReplaceEdit));
+  EXPECT_EQ(L"2 Files", text(kSelectedCount));
+  EXPECT_EQ(L"\"Report.doc\"", text(kExampleText));
+  EXPECT_FALSE(enabled(kRenameFoldersCheck));
+  EXPECT_FALSE(enabled(kSearchSubfoldersCheck));
+  EXPECT_FALSE(checked(kSearchSubfoldersCheck));
+
+  SetDlgItemTextW(page, kMatchEdit, L"\\.txt$");
+  EXPECT_EQ(L"\\.txt$", state.matchPattern);
+  EXPECT_EQ(L"\".txt\"", text(kExampleText));
+  SetDlgItemTextW(page, kReplaceEdit, L".md");
+  EXPECT_EQ(L"\"Notes.md\"", text(kReplaceText));
+  EXPECT_TRUE(enabled(kTestButton));
+
+  SetDlgItemTextW(page, kMatchEdit, L"(");
+  EXPECT_EQ(0u, text(kExampleText).find(L"Invalid match - "));
+  EXPECT_EQ(L"Can't replace", text(kReplaceText));
+  EXPECT_FALSE(enabled(kExampleText));
+  EXPECT_FALSE(enabled(kRenamedToLabel));
+  EXPECT_FALSE(enabled(kRenameButton));
+
+  const std::wstring longText(3000, L'a');
+  SetDlgItemTextW(page, kMatchEdit, longText.c_str());
+  EXPECT_EQ(2047u, state.matchPattern.size()) << "the record holds the first 2047 characters";
+}
+
+TEST_F(HostedPage, FolderOptionsFollowTheCheckBoxes) {
+  folder.createFile(L"Album\\a.jpg", "a");
+  folder.createFile(L"top.jpg", "t");
+  select({L"Album", L"top.jpg"});
+  open();
+  EXPECT_TRUE(enabled(kRenameFoldersCheck));
+  EXPECT_TRUE(checked(kSearchSubfoldersCheck));
+  EXPECT_FALSE(checked(kRenameFoldersCheck));
+  EXPECT_EQ(L"1 File, 1 Folder", text(kSelectedCount));
+  state.exampleIndex = 0;
+  SetDlgItemTextW(page, kMatchEdit, L"^\\w");
+  click(kRenameFoldersCheck);
+  EXPECT_TRUE(state.renameFolders);
+  EXPECT_EQ(L"\"A\"", text(kExampleText)) << "folders are tried first, from the start";
+  click(kSearchSubfoldersCheck);
+  EXPECT_FALSE(state.searchSubfolders);
+  EXPECT_EQ(L"\"A\"", text(kExampleText));
+}
+
+TEST_F(HostedPage, TestListsThePlanAndRenameRenamesAfterAsking) {
+  folder.createFile(L"a1.txt", "1");
+  folder.createFile(L"b1.txt", "2");
+  select({L"a1.txt", L"b1.txt"});
+  open();
+  SetDlgItemTextW(page, kMatchEdit, L"1");
+  SetDlgItemTextW(page, kReplaceEdit, L"2");
+  {
+    ModalCatcher catcher(IDOK);
+    click(kTestButton);
+    ASSERT_EQ(1u, catcher.caught.size());
+    EXPECT_EQ(L"Rename", catcher.caught[0].caption);
+    EXPECT_EQ(L"The following 2 files will be renamed:", catcher.caught[0].title);
+    EXPECT_EQ((std::vector<std::wstring>{L"  a1.txt | a2.txt", L"  b1.txt | b2.txt"}), catcher.caught[0].rows);
+  }
+  {
+    ModalCatcher catcher(IDYES);
+    click(kRenameButton);
+    ASSERT_EQ(2u, catcher.caught.size());
+    EXPECT_NE(std::wstring::npos, catcher.caught[0].text.find(L"rename 2 file(s)"));
+    EXPECT_EQ(L"Renamed 2 files:", catcher.caught[1].title);
+  }
+  Win32FileSystem disk;
+  EXPECT_NE(kInvalidAttributes, disk.attributes(folder.path() + L"\\a2.txt"));
+  EXPECT_EQ(folder.path() + L"\\a2.txt", state.files[0]);
+  EXPECT_EQ(L"No match", text(kExampleText)) << "the preview is refreshed over the new names";
+}
+
+TEST_F(HostedPage, TabSwitchesRefreshTimerTicksDoNot) {
+  folder.createFile(L"x.txt", "x");
+  select({L"x.txt"});
+  open();
+  state.matchPattern = L"x";  // changed behind the page's back
+  SendMessageW(page, WM_TIMER, 1, 0);
+  EXPECT_EQ(L"\"x.txt\"", text(kExampleText)) << "a tick only polls the update check";
+  NMHDR setActive = {sheet, 0, static_cast<UINT>(PSN_SETACTIVE)};
+  EXPECT_EQ(0, SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&setActive)));
+  EXPECT_EQ(L"\"x\"", text(kExampleText));
+}
+
+TEST_F(HostedPage, OnlyTheLinkIsDrawnBlue) {
+  folder.createFile(L"x.txt", "x");
+  select({L"x.txt"});
+  open();
+  HDC dc = GetDC(page);
+  SetTextColor(dc, RGB(1, 2, 3));
+  // Called as the dialog manager calls it: the procedure supplies no brush (0).
+  EXPECT_EQ(0, renamePageProc(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(GetDlgItem(page, kExampleText))));
+  EXPECT_EQ(RGB(1, 2, 3), GetTextColor(dc));
+  EXPECT_EQ(0, renamePageProc(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(GetDlgItem(page, kSiteLink))));
+  EXPECT_EQ(0x00FF0000u, GetTextColor(dc));
+  ReleaseDC(page, dc);
+}
+
+// A file system whose renames fail the way a handler's work can fail.
+struct NotStandard {};
+bool throwStandard = true;
+class FailingCollection : public Win32FileSystem {
+ public:
+  int renameItem(const std::wstring&, const std::wstring&) override {
+    if (throwStandard) throw std::length_error("caf\xe9");
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    throw NotStandard();
+  }
+};
+
+TEST_F(HostedPage, ExceptionsFromAnActionAreReportedAndThePageStaysUsable) {
+  folder.createFile(L"a.txt", "a");
+  select({L"a.txt"});
+  open();
+  SetDlgItemTextW(page, kMatchEdit, L"a");
+  SetDlgItemTextW(page, kReplaceEdit, L"b");
+  setPageFileSystemFactory([](HWND) -> std::unique_ptr<FileSystem> { return std::make_unique<FailingCollection>(); });
+  for (bool standard : {true, false}) {
+    throwStandard = standard;
+    ModalCatcher catcher(IDYES);
+    click(kRenameButton);
+    std::wstring seen;
+    for (const auto& box : catcher.caught) seen += box.caption + L": " + box.text + L" / " + box.title + L"\n";
+    ASSERT_EQ(2u, catcher.caught.size()) << "the question, then the report; no listing\n" << ::testing::PrintToString(seen);
+    EXPECT_EQ(L"Rename", catcher.caught[1].caption);
+    if (standard) {
+      EXPECT_EQ(L"C++ Exception was caught:\n\ncaf\xffe9", catcher.caught[1].text);
+    } else {
+      EXPECT_FALSE(catcher.caught[1].text.empty());
+      EXPECT_NE(L"Unknown C++ Exception was caught!", catcher.caught[1].text) << "last-error 2 has a system text";
+    }
+  }
+  SetDlgItemTextW(page, kMatchEdit, L"^a");
+  EXPECT_EQ(L"\"a\"", text(kExampleText)) << "the page still works";
+}
+
+class ResultsDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    isolatedInitCommonControls();
+    owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    plan.push_back(RenameEntry::title(L"The following 1 file will be renamed:"));
+    RenameEntry good = RenameEntry::candidate(L"C:\\W\\", L"a.txt", L"a.txt");
+    good.newPath = L"a.jpg";
+    RenameEntry bad = RenameEntry::candidate(L"C:\\W\\", L"b.txt", L"b.txt");
+    bad.failed = true;
+    bad.errorText = L"[ERROR: File operation failed!]";
+    plan.push_back(good);
+    plan.push_back(bad);
+  }
+  void TearDown() override { DestroyWindow(owner); }
+  HWND owner = nullptr;
+  RenamePlan plan;
+};
+
+RECT rectIn(HWND dialog, int id) {
+  RECT rect;
+  GetWindowRect(GetDlgItem(dialog, id), &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+TEST_F(ResultsDialog, ListsRowsDrawsErrorsRedAndKeepsItsLayout) {
+  bool inspected = false;
+  ModalCatcher catcher(IDOK, [&](HWND dialog) {
+    inspected = true;
+    HWND list = GetDlgItem(dialog, kResultsList);
+    RECT client;
+    GetClientRect(list, &client);
+    EXPECT_EQ(client.right / 2, SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    EXPECT_EQ(client.right / 2, SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
+    wchar_t heading[64] = {};
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = heading;
+    column.cchTextMax = 64;
+    SendMessageW(list, LVM_GETCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
+    EXPECT_EQ(L"New Name", std::wstring(heading));
+
+    // Custom drawing: red for the failed row's item, the default for the other.
+    for (int row = 0; row < 2; ++row) {
+      LVITEMW item = {};
+      item.mask = LVIF_PARAM;
+      item.iItem = row;
+      SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+      NMLVCUSTOMDRAW draw = {};
+      draw.nmcd.hdr = {list, static_cast<UINT_PTR>(kResultsList), static_cast<UINT>(NM_CUSTOMDRAW)};
+      draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+      draw.nmcd.lItemlParam = item.lParam;
+      const LRESULT result = SendMessageW(dialog, WM_NOTIFY, kResultsList, reinterpret_cast<LPARAM>(&draw));
+      EXPECT_EQ(row == 1 ? CDRF_NEWFONT : CDRF_DODEFAULT, result) << "row " << row;
+      if (row == 1) EXPECT_EQ(RGB(255, 0, 0), draw.clrText);
+    }
+    NMLVCUSTOMDRAW prepaint = {};
+    prepaint.nmcd.hdr = {list, static_cast<UINT_PTR>(kResultsList), static_cast<UINT>(NM_CUSTOMDRAW)};
+    prepaint.nmcd.dwDrawStage = CDDS_PREPAINT;
+    EXPECT_EQ(CDRF_NOTIFYITEMDRAW, SendMessageW(dialog, WM_NOTIFY, kResultsList, reinterpret_cast<LPARAM>(&prepaint)));
+
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(IsWindow(dialog)) << "Escape does not close the list";
+
+    // Enlarging: OK centred at the bottom, margins kept, column 0 keeps its share.
+    const RECT listBefore = rectIn(dialog, kResultsList);
+    const RECT okBefore = rectIn(dialog, IDOK);
+    const int margin = listBefore.left;
+    const int gap = okBefore.top - listBefore.bottom;
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(100, 0));
+    const int oldWidth = listBefore.right - listBefore.left;
+    SetWindowPos(dialog, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
+    RECT dialogClient;
+    GetClientRect(dialog, &dialogClient);
+    const RECT listAfter = rectIn(dialog, kResultsList);
+    const RECT okAfter = rectIn(dialog, IDOK);
+    EXPECT_EQ((dialogClient.right - (okBefore.right - okBefore.left)) / 2, okAfter.left);
+    EXPECT_EQ(dialogClient.bottom - margin, okAfter.bottom);
+    EXPECT_EQ(margin, listAfter.left);
+    EXPECT_EQ(dialogClient.right - margin, listAfter.right);
+    EXPECT_EQ(gap, okAfter.top - listAfter.bottom);
+    const int newWidth = listAfter.right - listAfter.left;
+    const int column0 = static_cast<int>(static_cast<double>(newWidth * 100) / oldWidth + 0.5);
+    EXPECT_EQ(column0, SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    EXPECT_EQ(newWidth - column0 - 4, SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
+
+    RECT dragged = {10, 10, 100, 50};
+    EXPECT_EQ(TRUE, resultsDialogProc(dialog, WM_SIZING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&dragged)));
+    EXPECT_EQ(330, dragged.right);
+    EXPECT_EQ(210, dragged.bottom);
+  });
+  showResultsDialog(owner, plan);
+  EXPECT_TRUE(inspected);
+  ASSERT_EQ(1u, catcher.caught.size());
+  EXPECT_EQ(L"The following 1 file will be renamed:", catcher.caught[0].title);
+  EXPECT_EQ((std::vector<std::wstring>{L"  a.txt | a.jpg", L"  b.txt | [ERROR: File operation failed!]"}),
+            catcher.caught[0].rows);
+}
+
+TEST_F(ResultsDialog, ATitleRowAloneShowsAnEmptyList) {
+  plan.resize(1);
+  ModalCatcher catcher(IDOK);
+  showResultsDialog(owner, plan);
+  ASSERT_EQ(1u, catcher.caught.size());
+  EXPECT_TRUE(catcher.caught[0].rows.empty());
+  EXPECT_EQ(L"The following 1 file will be renamed:", catcher.caught[0].title);
+}
+
+}  // namespace
+}  // namespace lark

@@ -1,0 +1,133 @@
+// The isolation-aware calls: activate the module's context, call, restore the previous
+// context and the call's last-error value.
+#include "ui/isolation.h"
+
+#include <cstddef>
+
+namespace lark {
+
+namespace {
+
+using ActivateFn = BOOL(WINAPI*)(HANDLE, ULONG_PTR*);
+using DeactivateFn = BOOL(WINAPI*)(DWORD, ULONG_PTR);
+using QueryFn = BOOL(WINAPI*)(DWORD, HANDLE, PVOID, ULONG, PVOID, SIZE_T, SIZE_T*);
+
+// Looked up rather than imported, so that a platform without activation contexts
+// still loads the module and simply makes every call plainly.
+struct Activation {
+  ActivateFn activate = nullptr;
+  DeactivateFn deactivate = nullptr;
+  HANDLE context = nullptr;
+  bool available = false;
+};
+
+const Activation& activation() {
+  static const Activation found = [] {
+    Activation a;
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    a.activate = reinterpret_cast<ActivateFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "ActivateActCtx")));
+    a.deactivate = reinterpret_cast<DeactivateFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "DeactivateActCtx")));
+    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "QueryActCtxW")));
+    a.available = a.activate && a.deactivate && query;
+    if (a.available) {
+      // The context the loader made from this module's manifest (resource 2).
+      ACTIVATION_CONTEXT_BASIC_INFORMATION info = {};
+      if (query(QUERY_ACTCTX_FLAG_ACTCTX_IS_ADDRESS | QUERY_ACTCTX_FLAG_NO_ADDREF,
+                reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(&activation)), nullptr,
+                ActivationContextBasicInformation, &info, sizeof info, nullptr)) {
+        a.context = info.hActCtx;
+      }
+    }
+    return a;
+  }();
+  return found;
+}
+
+// Runs a call under the module's context; `refused` when activating fails.
+template <typename Result, typename Call>
+Result underModuleContext(Result refused, Call call) {
+  const Activation& a = activation();
+  if (!a.available) return call();
+  ULONG_PTR cookie = 0;
+  if (!a.activate(a.context, &cookie)) return refused;
+  Result result = call();
+  const DWORD lastError = GetLastError();
+  a.deactivate(0, cookie);
+  SetLastError(lastError);
+  return result;
+}
+
+struct CommonControls {
+  void(WINAPI* initCommonControls)() = nullptr;
+  HPROPSHEETPAGE(WINAPI* createPage)(LPCPROPSHEETPAGEW) = nullptr;
+  BOOL(WINAPI* destroyPage)(HPROPSHEETPAGE) = nullptr;
+};
+
+// Loaded once, under the module's context, so the version-6 library is the one found.
+const CommonControls& commonControls() {
+  static const CommonControls found = [] {
+    CommonControls c;
+    underModuleContext(0, [&c] {
+      HMODULE library = LoadLibraryW(L"Comctl32.dll");
+      if (library) {
+        c.initCommonControls = reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControls")));
+        c.createPage = reinterpret_cast<HPROPSHEETPAGE(WINAPI*)(LPCPROPSHEETPAGEW)>(
+            reinterpret_cast<void*>(GetProcAddress(library, "CreatePropertySheetPageW")));
+        c.destroyPage = reinterpret_cast<BOOL(WINAPI*)(HPROPSHEETPAGE)>(
+            reinterpret_cast<void*>(GetProcAddress(library, "DestroyPropertySheetPage")));
+      }
+      return 0;
+    });
+    return c;
+  }();
+  return found;
+}
+
+// The size from which a page description carries hActCtx (52 bytes in a 32-bit build).
+constexpr DWORD kPageSizeWithContext = offsetof(PROPSHEETPAGEW, hActCtx) + sizeof(HANDLE);
+static_assert(sizeof(void*) != 4 || kPageSizeWithContext == 52, "the 32-bit page description carries hActCtx from 52 bytes");
+
+}  // namespace
+
+HINSTANCE thisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&thisModule), &module);
+  return module;
+}
+
+void isolatedInitCommonControls() {
+  underModuleContext(0, [] {
+    if (auto init = commonControls().initCommonControls) init();
+    return 0;
+  });
+}
+
+HPROPSHEETPAGE isolatedCreatePropertySheetPage(PROPSHEETPAGEW* page) {
+  const Activation& a = activation();
+  if (!a.available) {
+    page->dwFlags &= ~PSP_USEFUSIONCONTEXT;
+  } else if (page->dwSize >= kPageSizeWithContext && !(page->dwFlags & PSP_USEFUSIONCONTEXT)) {
+    page->dwFlags |= PSP_USEFUSIONCONTEXT;
+    page->hActCtx = a.context;
+  }
+  return underModuleContext(static_cast<HPROPSHEETPAGE>(nullptr), [page] {
+    auto create = commonControls().createPage;
+    return create ? create(page) : static_cast<HPROPSHEETPAGE>(nullptr);
+  });
+}
+
+BOOL isolatedDestroyPropertySheetPage(HPROPSHEETPAGE page) {
+  return underModuleContext(FALSE, [page] {
+    auto destroy = commonControls().destroyPage;
+    return destroy ? destroy(page) : FALSE;
+  });
+}
+
+INT_PTR isolatedDialogBoxParam(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure, LPARAM parameter) {
+  return underModuleContext(static_cast<INT_PTR>(-1), [&] {
+    return DialogBoxParamW(instance, templateName, parent, procedure, parameter);
+  });
+}
+
+}  // namespace lark

@@ -1,0 +1,22 @@
+// Common-controls calls made under this module's own activation context, so that the
+// windows they create come from common controls 6 even in a host without a manifest.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+namespace lark {
+
+// The module that holds this code (the DLL, or a test program), found from an address in it.
+HINSTANCE thisModule();
+
+void isolatedInitCommonControls();
+// Adds PSP_USEFUSIONCONTEXT and the module's context to a description large enough to
+// carry them; null when the context cannot be activated.
+HPROPSHEETPAGE isolatedCreatePropertySheetPage(PROPSHEETPAGEW* page);
+BOOL isolatedDestroyPropertySheetPage(HPROPSHEETPAGE page);
+// -1 when the context cannot be activated.
+INT_PTR isolatedDialogBoxParam(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure, LPARAM parameter);
+
+}  // namespace lark

@@ -1,0 +1,139 @@
+// The rename page's dialog procedure: the record in the window, the preview on every
+// change, the two actions, the links and the update poll on the timer.
+#include "ui/rename_page.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "engine/page_controls.h"
+#include "engine/rename_actions.h"
+#include "engine/rename_state.h"
+#include "shell/win32_file_system.h"
+#include "ui/error_reporting.h"
+#include "ui/results_dialog.h"
+#include "update/update_checker.h"
+
+namespace lark {
+
+const wchar_t kPatternHelpUrl[] = L"https://www.boost.org/doc/libs/release/libs/regex/doc/html/boost_regex/syntax/perl_syntax.html";
+
+namespace {
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr UINT kTimerPeriod = 1600;
+constexpr int kEditBuffer = 2048;  // 2047 characters and the terminator
+constexpr COLORREF kLinkColour = 0x00FF0000;
+
+std::unique_ptr<FileSystem> win32FileSystem(HWND page) { return std::make_unique<Win32FileSystem>(page); }
+PageFileSystemFactory fileSystemFactory = win32FileSystem;
+
+RenameState* stateOf(HWND page) { return reinterpret_cast<RenameState*>(GetWindowLongPtrW(page, DWLP_USER)); }
+
+std::wstring editText(HWND page, int id) {
+  wchar_t buffer[kEditBuffer] = {};
+  GetDlgItemTextW(page, id, buffer, kEditBuffer);
+  return buffer;
+}
+
+void initialise(HWND page, RenameState& state) {
+  state.timerId = static_cast<std::uint32_t>(SetTimer(page, kTimerId, kTimerPeriod, nullptr));
+  SetDlgItemTextW(page, kMatchEdit, state.matchPattern.c_str());
+  SetDlgItemTextW(page, kReplaceEdit, state.replaceFormat.c_str());
+  const BOOL haveFolders = state.folders.empty() ? FALSE : TRUE;
+  EnableWindow(GetDlgItem(page, kRenameFoldersCheck), haveFolders);
+  CheckDlgButton(page, kRenameFoldersCheck, state.renameFolders ? BST_CHECKED : BST_UNCHECKED);
+  EnableWindow(GetDlgItem(page, kSearchSubfoldersCheck), haveFolders);
+  CheckDlgButton(page, kSearchSubfoldersCheck, state.searchSubfolders ? BST_CHECKED : BST_UNCHECKED);
+  Win32RenamePage surface(page);
+  pollUpdateLink(state, surface);
+  state.refreshPreview(surface);
+}
+
+void command(HWND page, RenameState& state, int id, int code) {
+  Win32RenamePage surface(page);
+  switch (id) {
+    case kMatchEdit:
+    case kReplaceEdit:
+      if (code != EN_CHANGE) return;
+      (id == kMatchEdit ? state.matchPattern : state.replaceFormat) = editText(page, id);
+      break;
+    case kRenameFoldersCheck:
+      if (code != BN_CLICKED) return;
+      state.exampleIndex = 0;
+      state.renameFolders = IsDlgButtonChecked(page, kRenameFoldersCheck) == BST_CHECKED;
+      break;
+    case kSearchSubfoldersCheck:
+      if (code != BN_CLICKED) return;
+      state.searchSubfolders = IsDlgButtonChecked(page, kSearchSubfoldersCheck) == BST_CHECKED;
+      break;
+    case kTestButton:
+      if (code != BN_CLICKED) return;
+      testRename(state, surface, *fileSystemFactory(page));
+      break;
+    case kRenameButton:
+      if (code != BN_CLICKED) return;
+      performRename(state, surface, *fileSystemFactory(page));
+      break;
+    case kSiteLink:
+      if (code == STN_CLICKED) ShellExecuteW(nullptr, L"open", state.siteUrl.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      return;
+    default:
+      return;
+  }
+  state.refreshPreview(surface);
+}
+
+}  // namespace
+
+void Win32RenamePage::showListing(RenamePlan& plan) { showResultsDialog(window(), plan); }
+
+void setPageFileSystemFactory(PageFileSystemFactory factory) { fileSystemFactory = factory ? factory : win32FileSystem; }
+
+INT_PTR CALLBACK renamePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      // First, before any control can send a notification that needs the record.
+      auto* description = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
+      SetWindowLongPtrW(page, DWLP_USER, description->lParam);
+      guarded(page, [&] { initialise(page, *stateOf(page)); });
+      return TRUE;
+    }
+    case WM_COMMAND:
+      guarded(page, [&] {
+        if (RenameState* state = stateOf(page)) command(page, *state, LOWORD(wParam), HIWORD(wParam));
+      });
+      return TRUE;
+    case WM_NOTIFY:
+      guarded(page, [&] {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        RenameState* state = stateOf(page);
+        if (header->code == static_cast<UINT>(PSN_HELP)) {
+          ShellExecuteW(nullptr, L"open", kPatternHelpUrl, nullptr, nullptr, SW_SHOWNORMAL);
+        } else if (header->code == static_cast<UINT>(PSN_SETACTIVE) && state) {
+          Win32RenamePage surface(page);
+          state->refreshPreview(surface);
+        }
+      });
+      return 0;
+    case WM_TIMER:
+      guarded(page, [&] {
+        if (RenameState* state = stateOf(page)) {
+          Win32RenamePage surface(page);
+          pollUpdateLink(*state, surface);
+        }
+      });
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == kSiteLink) SetTextColor(reinterpret_cast<HDC>(wParam), kLinkColour);
+      return 0;
+    case WM_DESTROY:
+      if (RenameState* state = stateOf(page)) {
+        if (state->timerId != 0) KillTimer(page, state->timerId);
+      }
+      return 0;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace lark
