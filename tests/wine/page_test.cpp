@@ -11,6 +11,7 @@
 #include "engine/rename_state.h"
 #include "shell/win32_file_system.h"
 #include "tests/wine/modal_catcher.h"
+#include "tests/wine/screenshot.h"
 #include "tests/wine/temp_folder.h"
 #include "ui/isolation.h"
 #include "ui/rename_page.h"
@@ -39,6 +40,7 @@ class HostedPage : public ::testing::Test {
     header.phpage = pages;
     sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
     ASSERT_NE(nullptr, sheet);
+    ShowWindow(sheet, SW_SHOW);
     page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     ASSERT_NE(nullptr, page);
   }
@@ -125,8 +127,10 @@ TEST_F(HostedPage, TestListsThePlanAndRenameRenamesAfterAsking) {
   open();
   SetDlgItemTextW(page, kMatchEdit, L"1");
   SetDlgItemTextW(page, kReplaceEdit, L"2");
+  saveScreenshot(sheet, L"rename-page");
   {
-    ModalCatcher catcher(IDOK);
+    ModalCatcher catcher(IDOK, [](HWND dialog) {
+      saveScreenshot(dialog, L"results-dialog"); });
     click(kTestButton);
     ASSERT_EQ(1u, catcher.caught.size());
     EXPECT_EQ(L"Rename", catcher.caught[0].caption);
