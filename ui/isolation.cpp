@@ -21,7 +21,7 @@ struct Activation {
   bool available = false;
 };
 
-const Activation& activation() {
+const Activation& platformActivation() {
   static const Activation found = [] {
     Activation a;
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
@@ -33,7 +33,7 @@ const Activation& activation() {
       // The context the loader made from this module's manifest (resource 2).
       ACTIVATION_CONTEXT_BASIC_INFORMATION info = {};
       if (query(QUERY_ACTCTX_FLAG_ACTCTX_IS_ADDRESS | QUERY_ACTCTX_FLAG_NO_ADDREF,
-                reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(&activation)), nullptr,
+                reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(&platformActivation)), nullptr,
                 ActivationContextBasicInformation, &info, sizeof info, nullptr)) {
         a.context = info.hActCtx;
       }
@@ -42,6 +42,11 @@ const Activation& activation() {
   }();
   return found;
 }
+
+Activation replaced;
+bool isReplaced = false;
+
+const Activation& activation() { return isReplaced ? replaced : platformActivation(); }
 
 // Runs a call under the module's context; `refused` when activating fails.
 template <typename Result, typename Call>
@@ -88,6 +93,15 @@ constexpr DWORD kPageSizeWithContext = offsetof(PROPSHEETPAGEW, hActCtx) + sizeo
 static_assert(sizeof(void*) != 4 || kPageSizeWithContext == 52, "the 32-bit page description carries hActCtx from 52 bytes");
 
 }  // namespace
+
+void replaceActivationFunctions(const ActivationFunctions* functions) {
+  isReplaced = functions != nullptr;
+  if (!functions) return;
+  replaced.activate = functions->activate;
+  replaced.deactivate = functions->deactivate;
+  replaced.context = platformActivation().context;
+  replaced.available = functions->activate && functions->deactivate;
+}
 
 HINSTANCE thisModule() {
   HMODULE module = nullptr;

@@ -19,4 +19,13 @@ BOOL isolatedDestroyPropertySheetPage(HPROPSHEETPAGE page);
 // -1 when the context cannot be activated.
 INT_PTR isolatedDialogBoxParam(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure, LPARAM parameter);
 
+// The activation functions the calls use. Tests put their own in place to reach the
+// plain path (functions missing: both null) and the refused one; null restores the
+// platform's.
+struct ActivationFunctions {
+  BOOL(WINAPI* activate)(HANDLE, ULONG_PTR*);
+  BOOL(WINAPI* deactivate)(DWORD, ULONG_PTR);
+};
+void replaceActivationFunctions(const ActivationFunctions* functions);
+
 }  // namespace lark

@@ -1,0 +1,97 @@
+// The isolation-aware calls: the context around each call, the page description's flag,
+// the plain path without activation functions, and the refusal when activation fails.
+#include "ui/isolation.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/page_controls.h"
+
+namespace lark {
+namespace {
+
+std::vector<std::string> calls;
+BOOL activateOk;
+
+BOOL WINAPI fakeActivate(HANDLE, ULONG_PTR* cookie) {
+  calls.push_back("activate");
+  *cookie = 7;
+  return activateOk;
+}
+BOOL WINAPI fakeDeactivate(DWORD, ULONG_PTR cookie) {
+  calls.push_back(cookie == 7 ? "deactivate" : "deactivate with a stranger's cookie");
+  SetLastError(0);  // a deactivation that disturbs the last error
+  return TRUE;
+}
+
+INT_PTR CALLBACK closeAtOnce(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message == WM_INITDIALOG) EndDialog(dialog, 5);
+  return FALSE;
+}
+
+class Isolation : public ::testing::Test {
+ protected:
+  void SetUp() override { isolatedInitCommonControls(); calls.clear(); activateOk = TRUE; }
+  void TearDown() override { replaceActivationFunctions(nullptr); }
+  PROPSHEETPAGEW description(DWORD size, DWORD flags) {
+    PROPSHEETPAGEW page = {};
+    page.dwSize = size;
+    page.dwFlags = flags;
+    page.hInstance = thisModule();
+    page.pszTemplate = MAKEINTRESOURCEW(kRenamePageDialog);
+    page.pfnDlgProc = closeAtOnce;
+    return page;
+  }
+};
+
+TEST_F(Isolation, ActivatesAroundEachCallAndKeepsItsLastError) {
+  const ActivationFunctions fake = {fakeActivate, fakeDeactivate};
+  replaceActivationFunctions(&fake);
+  EXPECT_EQ(-1, isolatedDialogBoxParam(thisModule(), MAKEINTRESOURCEW(999), nullptr, closeAtOnce, 0));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError()) << "the call's error, not the deactivation's";
+  EXPECT_EQ((std::vector<std::string>{"activate", "deactivate"}), calls);
+  calls.clear();
+  EXPECT_EQ(5, isolatedDialogBoxParam(thisModule(), MAKEINTRESOURCEW(kResultsDialog), nullptr, closeAtOnce, 0));
+  EXPECT_EQ((std::vector<std::string>{"activate", "deactivate"}), calls);
+}
+
+TEST_F(Isolation, MarksLargeEnoughPageDescriptionsWithTheModulesContext) {
+  const ActivationFunctions fake = {fakeActivate, fakeDeactivate};
+  replaceActivationFunctions(&fake);
+  PROPSHEETPAGEW full = description(sizeof(PROPSHEETPAGEW), PSP_DEFAULT);
+  HPROPSHEETPAGE page = isolatedCreatePropertySheetPage(&full);
+  ASSERT_NE(nullptr, page);
+  EXPECT_TRUE(full.dwFlags & PSP_USEFUSIONCONTEXT);
+  EXPECT_TRUE(isolatedDestroyPropertySheetPage(page));
+
+  PROPSHEETPAGEW small = description(PROPSHEETPAGEW_V2_SIZE, PSP_DEFAULT);
+  page = isolatedCreatePropertySheetPage(&small);
+  ASSERT_NE(nullptr, page);
+  EXPECT_FALSE(small.dwFlags & PSP_USEFUSIONCONTEXT) << "too small to carry a context";
+  isolatedDestroyPropertySheetPage(page);
+}
+
+TEST_F(Isolation, WithoutActivationFunctionsEveryCallIsPlain) {
+  const ActivationFunctions missing = {nullptr, nullptr};
+  replaceActivationFunctions(&missing);
+  PROPSHEETPAGEW full = description(sizeof(PROPSHEETPAGEW), PSP_USEFUSIONCONTEXT);
+  HPROPSHEETPAGE page = isolatedCreatePropertySheetPage(&full);
+  ASSERT_NE(nullptr, page);
+  EXPECT_FALSE(full.dwFlags & PSP_USEFUSIONCONTEXT) << "the flag is removed";
+  isolatedDestroyPropertySheetPage(page);
+  EXPECT_EQ(5, isolatedDialogBoxParam(thisModule(), MAKEINTRESOURCEW(kResultsDialog), nullptr, closeAtOnce, 0));
+}
+
+TEST_F(Isolation, AFailedActivationMakesNoCall) {
+  activateOk = FALSE;
+  const ActivationFunctions refusing = {fakeActivate, fakeDeactivate};
+  replaceActivationFunctions(&refusing);
+  PROPSHEETPAGEW full = description(sizeof(PROPSHEETPAGEW), PSP_DEFAULT);
+  EXPECT_EQ(nullptr, isolatedCreatePropertySheetPage(&full));
+  EXPECT_EQ(-1, isolatedDialogBoxParam(thisModule(), MAKEINTRESOURCEW(kResultsDialog), nullptr, closeAtOnce, 0));
+  EXPECT_EQ((std::vector<std::string>{"activate", "activate"}), calls) << "nothing to deactivate";
+}
+
+}  // namespace
+}  // namespace lark
