@@ -154,6 +154,7 @@ TEST_F(HostedPage, TabSwitchesRefreshTimerTicksDoNot) {
   folder.createFile(L"x.txt", "x");
   select({L"x.txt"});
   open();
+  EXPECT_EQ(1u, state.timerId) << "timer 1 runs while the page lives";
   state.matchPattern = L"x";  // changed behind the page's back
   SendMessageW(page, WM_TIMER, 1, 0);
   EXPECT_EQ(L"\"x.txt\"", text(kExampleText)) << "a tick only polls the update check";
