@@ -62,7 +62,6 @@ class ScriptedDownload : public VersionDownload {
     std::condition_variable changed;
 
     // Bounded waits on the worker's progress; false when it did not get there in time.
-    bool waitForRead() { return waitFor([this] { return reads > 0; }); }
     bool waitForFinish() { return waitFor([this] { return finished; }); }
     template <typename Condition>
     bool waitFor(Condition condition) {
@@ -242,7 +241,8 @@ TEST(UpdateChecker, ADestroyedCheckerNeverPublishesAndWaitsBoundedly) {
   script->body = "PLONK! 9 http://example.org/";
   script->stallAfterFirstChunk = true;
   auto checker = std::make_unique<UpdateChecker>(L"http://127.0.0.1/v", serve(script));
-  ASSERT_TRUE(script->waitForRead());
+  // Wait until the worker is inside its second read, held there by the script.
+  ASSERT_TRUE(script->waitFor([&] { return script->reads >= 2; }));
   const auto started = std::chrono::steady_clock::now();
   checker.reset();  // the worker is stalled between reads: the wait gives up after a second
   const auto waited = std::chrono::steady_clock::now() - started;

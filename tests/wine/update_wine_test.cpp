@@ -33,10 +33,15 @@ std::wstring hex(const std::string& bytes) {
 
 // What one real download did, observed from around it.
 struct Observed {
-  Observed() : finished(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~Observed() { CloseHandle(finished); }
+  Observed() : finished(CreateEventW(nullptr, TRUE, FALSE, nullptr)), secondRead(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~Observed() {
+    CloseHandle(finished);
+    CloseHandle(secondRead);
+  }
   bool waitFinished(DWORD milliseconds = 10000) { return WaitForSingleObject(finished, milliseconds) == WAIT_OBJECT_0; }
   HANDLE finished;
+  HANDLE secondRead;  // set as the worker enters its second read
+  std::atomic<int> reads{0};
   std::atomic<std::size_t> bytes{0};
   std::atomic<int> readsAfterCancel{0};
   std::atomic<bool> cancelled{false};
@@ -53,6 +58,7 @@ class ObservedDownload : public VersionDownload {
   void open(const std::wstring& url) override { real_->open(url); }
   std::size_t read(char* buffer, std::size_t size) override {
     if (observed_->cancelled) ++observed_->readsAfterCancel;
+    if (++observed_->reads == 2) SetEvent(observed_->secondRead);
     const std::size_t count = real_->read(buffer, size);
     observed_->bytes += count;
     return count;
@@ -166,8 +172,8 @@ TEST_F(UpdateOverHttp, AHugeBodyIsCutOffAndPublishesNothing) {
 TEST_F(UpdateOverHttp, ACheckerDestroyedDuringASlowBodyEndsBoundedly) {
   auto observed = std::make_shared<Observed>();
   auto checker = std::make_unique<UpdateChecker>(server() + L"/slow", observe(observed));
-  // Wait until the body has begun to arrive, so the worker is between reads.
-  for (int i = 0; i < 100 && observed->bytes.load() == 0; ++i) WaitForSingleObject(observed->finished, 50);
+  // The first chunk arrives at once; the second read then waits two seconds for data.
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(observed->secondRead, 10000));
   ASSERT_GT(observed->bytes.load(), 0u);
   observed->cancelled = true;
   const auto started = std::chrono::steady_clock::now();
