@@ -1,0 +1,102 @@
+// The module's entry point and its four exports: the class table, the cached class
+// factory, and registration through the registry script in resource 101.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/com_base.h"
+#include "shell/registrar.h"
+#include "shell/shell_ext.h"
+#include "shell/win32_registry.h"
+#include "ui/isolation.h"
+
+namespace lark {
+namespace {
+
+constexpr int kRegistryScript = 101;
+
+// The one class of the module, with its factory created once, on first request.
+struct ClassEntry {
+  const CLSID& clsid;
+  CClassFactory::Creator creator;
+  IUnknown* cachedFactory;
+};
+ClassEntry classTable[] = {{CLSID_ShellExt, &CShellExt::create, nullptr}};
+CRITICAL_SECTION classTableLock;
+
+HRESULT updateRegistry(bool registering) {
+  try {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(thisModule(), path, MAX_PATH);
+    if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
+    if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    HRSRC found = FindResourceW(thisModule(), MAKEINTRESOURCEW(kRegistryScript), L"REGISTRY");
+    if (!found) return HRESULT_FROM_WIN32(GetLastError());
+    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(thisModule(), found)));
+    const std::string narrow(bytes, SizeofResource(thisModule(), found));
+    const std::wstring script(narrow.begin(), narrow.end());  // the script is plain ASCII
+    const std::wstring module = doubleQuotes(path);
+    const auto keys = parseRegistryScript(script, {{L"APPID", L""}, {L"Module", module}, {L"Module_Raw", module}});
+    Win32Registry registry;
+    if (registering) {
+      registerScript(keys, registry);
+    } else {
+      unregisterScript(keys, registry);
+    }
+    return S_OK;
+  } catch (const RegistryError& error) {
+    return HRESULT_FROM_WIN32(error.code);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+}  // namespace
+}  // namespace lark
+
+using namespace lark;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    InitializeCriticalSection(&classTableLock);
+    DisableThreadLibraryCalls(instance);
+  } else if (reason == DLL_PROCESS_DETACH) {
+    for (ClassEntry& entry : classTable) {
+      if (entry.cachedFactory) entry.cachedFactory->Release();
+      entry.cachedFactory = nullptr;
+    }
+    DeleteCriticalSection(&classTableLock);
+  }
+  return TRUE;
+}
+
+extern "C" HRESULT __stdcall DllCanUnloadNow() { return ModuleLock::value() == 0 ? S_OK : S_FALSE; }
+
+extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  for (ClassEntry& entry : classTable) {
+    if (!IsEqualCLSID(clsid, entry.clsid)) continue;
+    if (!entry.cachedFactory) {
+      EnterCriticalSection(&classTableLock);
+      if (!entry.cachedFactory) {
+        auto* factory = new (std::nothrow) CClassFactory(entry.creator);
+        if (factory) {
+          factory->AddRef();  // the cache's own reference: count 1, no module lock
+          entry.cachedFactory = factory;
+        }
+      }
+      LeaveCriticalSection(&classTableLock);
+      if (!entry.cachedFactory) return E_OUTOFMEMORY;
+    }
+    return entry.cachedFactory->QueryInterface(iid, out);
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" HRESULT __stdcall DllRegisterServer() { return updateRegistry(true); }
+
+extern "C" HRESULT __stdcall DllUnregisterServer() { return updateRegistry(false); }

@@ -1,0 +1,49 @@
+// The shell extension object: takes the selection, starts the update check and adds the
+// rename page, living as long as the page does.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "engine/rename_state.h"
+#include "shell/com_base.h"
+
+namespace lark {
+
+extern const CLSID CLSID_ShellExt;
+// "Larkspindle_" + a fixed GUID + "_Mutex": present while any object lives.
+extern const wchar_t kInstanceMutexName[];
+
+class CShellExt : public IShellExtInit, public IShellPropSheetExt {
+ public:
+  // Creates an object and asks it for `iid`; the object dies again when that fails.
+  static HRESULT create(REFIID iid, void** out);
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+
+  STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY programKey) override;
+  STDMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM parameter) override;
+  STDMETHODIMP ReplacePage(EXPPS pageId, LPFNSVADDPROPSHEETPAGE replacePage, LPARAM parameter) override;
+
+  static UINT CALLBACK renamePageCallback(HWND window, UINT message, PROPSHEETPAGEW* page);
+
+  RenameState& selectionState() { return state; }
+
+ private:
+  CShellExt();
+  virtual ~CShellExt();
+
+  struct HeldLock {
+    HeldLock() { ModuleLock::lock(); }
+    ~HeldLock() { ModuleLock::unlock(); }
+  };
+  HeldLock moduleLock;
+  // One thread (the sheet's apartment) touches an object: a plain count suffices.
+  LONG references = 0;
+  HANDLE instanceMutex = nullptr;
+  RenameState state;
+};
+
+}  // namespace lark

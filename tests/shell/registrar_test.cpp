@@ -1,0 +1,128 @@
+// The registrar against an in-memory registry: the script's markers, replacements and
+// quoting, and the module's own script.
+#include "shell/registrar.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace lark {
+namespace {
+
+// Keys as paths, each with its values; a key exists when it is in the map.
+class MemoryRegistry : public Registry {
+ public:
+  void createKey(const std::wstring& path) override {
+    for (std::size_t at = path.find(L'\\'); at != std::wstring::npos; at = path.find(L'\\', at + 1)) keys[path.substr(0, at)];
+    keys[path];
+  }
+  void deleteTree(const std::wstring& path) override {
+    for (auto it = keys.begin(); it != keys.end();) {
+      it = (it->first == path || it->first.compare(0, path.size() + 1, path + L"\\") == 0) ? keys.erase(it) : std::next(it);
+    }
+  }
+  void setString(const std::wstring& path, const std::wstring& name, const std::wstring& data) override {
+    if (!keys.count(path)) throw RegistryError("no such key", 2);
+    keys[path][name] = data;
+  }
+  void deleteValue(const std::wstring& path, const std::wstring& name) override {
+    if (keys.count(path)) keys[path].erase(name);
+  }
+  // "path" or "path : name = data" for every key and value, sorted.
+  std::vector<std::wstring> dump() const {
+    std::vector<std::wstring> lines;
+    for (const auto& [path, values] : keys) {
+      lines.push_back(path);
+      for (const auto& [name, data] : values) lines.push_back(path + L" : " + name + L" = " + data);
+    }
+    return lines;
+  }
+  std::map<std::wstring, std::map<std::wstring, std::wstring>> keys;
+};
+
+std::wstring moduleScript() {
+  std::ifstream file(LARK_SOURCE_DIR "/shell/larkspindle.rgs");
+  std::stringstream text;
+  text << file.rdbuf();
+  const std::string narrow = text.str();
+  EXPECT_FALSE(narrow.empty());
+  return std::wstring(narrow.begin(), narrow.end());
+}
+
+const std::wstring kClsid = L"{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}";
+
+TEST(Registrar, TheModulesScriptWritesTheSixEntries) {
+  MemoryRegistry registry;
+  const std::wstring path = L"C:\\Program Files\\Lark's\\Larkspindle.dll";
+  const auto keys = parseRegistryScript(moduleScript(), {{L"APPID", L""}, {L"Module", doubleQuotes(path)}});
+  registerScript(keys, registry);
+  registerScript(keys, registry);  // twice: ForceRemove keys are rebuilt, not merged
+  const std::vector<std::wstring> values = [&] {
+    std::vector<std::wstring> out;
+    for (const auto& line : registry.dump()) if (line.find(L" : ") != std::wstring::npos) out.push_back(line);
+    return out;
+  }();
+  EXPECT_EQ((std::vector<std::wstring>{
+                L"HKCR\\*\\shellex\\PropertySheetHandlers\\Larkspindle :  = " + kClsid,
+                L"HKCR\\CLSID\\" + kClsid + L" :  = Larkspindle Class",
+                L"HKCR\\CLSID\\" + kClsid + L"\\InprocServer32 :  = " + path,
+                L"HKCR\\CLSID\\" + kClsid + L"\\InprocServer32 : ThreadingModel = Apartment",
+                L"HKCR\\Directory\\shellex\\PropertySheetHandlers\\Larkspindle :  = " + kClsid,
+                L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved : " + kClsid + L" = Larkspindle",
+            }),
+            values);
+
+  unregisterScript(keys, registry);
+  unregisterScript(keys, registry);  // a second time is no error
+  EXPECT_EQ((std::vector<std::wstring>{
+                L"HKCR", L"HKCR\\*", L"HKCR\\*\\shellex", L"HKCR\\*\\shellex\\PropertySheetHandlers", L"HKCR\\CLSID",
+                L"HKCR\\Directory", L"HKCR\\Directory\\shellex", L"HKCR\\Directory\\shellex\\PropertySheetHandlers", L"HKLM",
+                L"HKLM\\Software", L"HKLM\\Software\\Microsoft", L"HKLM\\Software\\Microsoft\\Windows",
+                L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion",
+                L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions",
+                L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"}),
+            registry.dump())
+      << "only the NoRemove keys stay";
+}
+
+TEST(Registrar, ForceRemoveRebuildsAndNoRemoveKeepsWhatOthersWrote) {
+  MemoryRegistry registry;
+  registry.createKey(L"HKCR\\Shared\\Ours");
+  registry.setString(L"HKCR\\Shared\\Ours", L"stale", L"x");
+  registry.createKey(L"HKCR\\Shared\\Theirs");
+  const auto keys = parseRegistryScript(L"HKCR { NoRemove Shared { ForceRemove Ours = s 'new' { val Kind = s 'k' } } }", {});
+  registerScript(keys, registry);
+  EXPECT_EQ((std::map<std::wstring, std::wstring>{{L"", L"new"}, {L"Kind", L"k"}}), registry.keys[L"HKCR\\Shared\\Ours"]);
+  unregisterScript(keys, registry);
+  EXPECT_EQ((std::vector<std::wstring>{L"HKCR", L"HKCR\\Shared", L"HKCR\\Shared\\Theirs"}), registry.dump());
+}
+
+TEST(Registrar, ReplacementsAndQuoting) {
+  const struct {
+    const wchar_t* script;
+    const wchar_t* expected;  // the default value of HKCR\K
+  } cases[] = {
+      {L"HKCR { K = s '%MODULE%' }", L"C:\\it's\\x.dll"},
+      {L"HKCR { K = s '%module%' }", L"C:\\it's\\x.dll"},
+      {L"HKEY_CLASSES_ROOT { K = s 'a''b' }", L"a'b"},
+      {L"HKCR { K = s '100%%' }", L"100%"},
+      {L"HKCR\n{\n\tK = s '{braces} inside'\n}\n", L"{braces} inside"},
+  };
+  for (const auto& c : cases) {
+    MemoryRegistry registry;
+    registerScript(parseRegistryScript(c.script, {{L"Module", doubleQuotes(L"C:\\it's\\x.dll")}}), registry);
+    EXPECT_EQ(std::wstring(c.expected), registry.keys[L"HKCR\\K"][L""]) << ::testing::PrintToString(std::wstring(c.script));
+  }
+}
+
+TEST(Registrar, RefusesMalformedScripts) {
+  for (const wchar_t* script : {L"HKCR { K = s 'open }", L"HKCR { K = s '%NOPE%' }", L"HKCR { K", L"HKXX { K }",
+                                L"HKCR { K = d '1' }", L"HKCR { val V = s 'x' }"}) {
+    EXPECT_THROW(parseRegistryScript(script, {}), RegistryScriptError) << ::testing::PrintToString(std::wstring(script));
+  }
+}
+
+}  // namespace
+}  // namespace lark
