@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Registers and unregisters the x86_64 DLL with Wine's own regsvr32 and checks the
+# registry with reg query: the six entries, a second registration, two unregistrations,
+# and a module path holding a single quote.
+#   registration-test.sh PREFIX DLL
+set -uo pipefail
+prefix=$1
+dll=$2
+here=$(dirname "$0")
+if [[ ${LARK_WINE_SESSION:-} != "$prefix" ]]; then
+  exec "$here/../../cmake/wine-session.sh" "$prefix" "$0" "$@"
+fi
+wine() { timeout -k 5 60 /usr/lib/wine/wine64 "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+clsid='{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}'
+failures=0
+passes=0
+check() {  # check DESCRIPTION EXPECTED ACTUAL
+  if [[ "$2" == "$3" ]]; then
+    passes=$((passes + 1))
+  else
+    failures=$((failures + 1))
+    printf 'FAILED: %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
+  fi
+}
+value() {  # value KEY [NAME]: the data of a value, or "missing"
+  local out
+  if [[ $# -eq 2 ]]; then out=$(wine reg query "$1" /v "$2") || { echo missing; return; }
+  else out=$(wine reg query "$1" /ve) || { echo missing; return; }; fi
+  echo "$out" | awk -F'REG_SZ' 'NF > 1 { sub(/^ +/, "", $2); print $2 }'
+}
+exists() { wine reg query "$1" >/dev/null && echo present || echo missing; }
+
+copy_dir=$(mktemp -d /tmp/lark-reg-XXXX)
+quoted="$copy_dir/Lark's"
+mkdir -p "$quoted"
+cp "$dll" "$quoted/Larkspindle.dll"
+winpath="Z:$(echo "$quoted/Larkspindle.dll" | tr / '\\')"
+
+for round in 1 2; do
+  wine regsvr32 /s "$winpath"
+  check "regsvr32 round $round" 0 $?
+done
+check "files handler" "$clsid" "$(value 'HKCR\*\shellex\PropertySheetHandlers\Larkspindle')"
+check "folders handler" "$clsid" "$(value 'HKCR\Directory\shellex\PropertySheetHandlers\Larkspindle')"
+check "class name" "Larkspindle Class" "$(value "HKCR\\CLSID\\$clsid")"
+check "server path, its quote once" "$winpath" "$(value "HKCR\\CLSID\\$clsid\\InprocServer32")"
+check "threading model" "Apartment" "$(value "HKCR\\CLSID\\$clsid\\InprocServer32" ThreadingModel)"
+check "approved" "Larkspindle" "$(value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' "$clsid")"
+check "one set after two registrations" 1 "$(wine reg query 'HKCR\*\shellex\PropertySheetHandlers' /s | grep -c 'Larkspindle$')"
+
+for round in 1 2; do
+  wine regsvr32 /s /u "$winpath"
+  check "regsvr32 /u round $round" 0 $?
+done
+check "files handler gone" missing "$(exists 'HKCR\*\shellex\PropertySheetHandlers\Larkspindle')"
+check "folders handler gone" missing "$(exists 'HKCR\Directory\shellex\PropertySheetHandlers\Larkspindle')"
+check "class gone" missing "$(exists "HKCR\\CLSID\\$clsid")"
+check "approval gone" missing "$(value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' "$clsid")"
+check "NoRemove keys stay" present "$(exists 'HKCR\Directory\shellex\PropertySheetHandlers')"
+check "NoRemove keys stay" present "$(exists 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved')"
+
+rm -rf "$copy_dir"
+echo "registration: $passes passed, $failures failed"
+[[ $failures -eq 0 ]]
