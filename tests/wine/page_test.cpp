@@ -11,7 +11,7 @@
 #include "engine/rename_state.h"
 #include "shell/win32_file_system.h"
 #include "tests/wine/modal_catcher.h"
-#include "tests/wine/screenshot.h"
+#include "tools/screenshot.h"
 #include "tests/wine/temp_folder.h"
 #include "ui/isolation.h"
 #include "ui/rename_page.h"

@@ -1,9 +1,31 @@
 // Window screenshots for the Win32 tests.
-#include "tests/wine/screenshot.h"
+#include "tools/screenshot.h"
 
 #include <utility>
 
 namespace lark {
+
+namespace {
+
+// Paints one list view into the picture at its place in the window.
+BOOL CALLBACK printList(HWND child, LPARAM parameter) {
+  auto* into = reinterpret_cast<std::pair<HWND, HDC>*>(parameter);
+  wchar_t className[64] = {};
+  GetClassNameW(child, className, 64);
+  if (lstrcmpiW(className, L"SysListView32") != 0) return TRUE;
+  RECT childRect, parentRect;
+  GetWindowRect(child, &childRect);
+  GetWindowRect(into->first, &parentRect);
+  const int x = childRect.left - parentRect.left, y = childRect.top - parentRect.top;
+  const int saved = SaveDC(into->second);
+  IntersectClipRect(into->second, x, y, x + childRect.right - childRect.left, y + childRect.bottom - childRect.top);
+  SetViewportOrgEx(into->second, x, y, nullptr);
+  SendMessageW(child, WM_PRINT, reinterpret_cast<WPARAM>(into->second), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+  RestoreDC(into->second, saved);
+  return TRUE;
+}
+
+}  // namespace
 
 bool saveScreenshot(HWND window, const std::wstring& name) {
   wchar_t folder[1024] = {};
@@ -12,7 +34,10 @@ bool saveScreenshot(HWND window, const std::wstring& name) {
   for (auto& unit : path) if (unit == L'/') unit = L'\\';
   if (path.size() > 1 && path[0] == L'\\') path = L"Z:" + path;  // a Unix path from the test run
   path += L"\\" + name + L".bmp";
+  return saveScreenshotTo(window, path);
+}
 
+bool saveScreenshotTo(HWND window, const std::wstring& path) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   RECT rect;
   GetWindowRect(window, &rect);
@@ -31,25 +56,7 @@ bool saveScreenshot(HWND window, const std::wstring& name) {
   BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
   // Wine's copy of the screen misses a list view's items; let each list paint itself in.
   std::pair<HWND, HDC> capture(window, memory);
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM parameter) {
-        auto* into = reinterpret_cast<std::pair<HWND, HDC>*>(parameter);
-        wchar_t className[64] = {};
-        GetClassNameW(child, className, 64);
-        if (lstrcmpiW(className, L"SysListView32") != 0) return TRUE;
-        RECT childRect, parentRect;
-        GetWindowRect(child, &childRect);
-        GetWindowRect(into->first, &parentRect);
-        const int x = childRect.left - parentRect.left, y = childRect.top - parentRect.top;
-        const int saved = SaveDC(into->second);
-        IntersectClipRect(into->second, x, y, x + childRect.right - childRect.left, y + childRect.bottom - childRect.top);
-        SetViewportOrgEx(into->second, x, y, nullptr);
-        SendMessageW(child, WM_PRINT, reinterpret_cast<WPARAM>(into->second), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
-        RestoreDC(into->second, saved);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&capture));
+  EnumChildWindows(window, printList, reinterpret_cast<LPARAM>(&capture));
   GdiFlush();
   const DWORD stride = ((width * 3 + 3) / 4) * 4;
   BITMAPFILEHEADER file = {};

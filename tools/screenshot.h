@@ -9,5 +9,7 @@ namespace lark {
 
 // Writes <LARK_SCREENSHOT_DIR>\<name>.bmp when that variable is set; true when written.
 bool saveScreenshot(HWND window, const std::wstring& name);
+// Writes the picture to a full Windows path.
+bool saveScreenshotTo(HWND window, const std::wstring& path);
 
 }  // namespace lark
