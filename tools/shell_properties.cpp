@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <commctrl.h>
 
 namespace lark {
 
@@ -44,6 +45,34 @@ long openProperties(const std::wstring& folder, const std::vector<std::wstring>&
   CoTaskMemFree(folderId);
   desktop->Release();
   return result;
+}
+
+HWND showTab(HWND sheet, const std::wstring& label) {
+  HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+  const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[64] = {};
+    TCITEMW tab = {};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = text;
+    tab.cchTextMax = 64;
+    SendMessageW(tabs, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&tab));
+    if (label == text) {
+      SendMessageW(sheet, PSM_SETCURSEL, i, 0);
+      return reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    }
+  }
+  return nullptr;
+}
+
+std::wstring listCell(HWND list, int row, int column) {
+  wchar_t buffer[1024] = {};
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = 1024;
+  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return buffer;
 }
 
 }  // namespace lark

@@ -43,19 +43,7 @@ void answer(HWND window) {
   if (HWND list = GetDlgItem(window, kResultsList)) {
     print(L"\n" + textOf(GetDlgItem(window, kResultsTitle)) + L"\n");
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) {
-      std::wstring line;
-      for (int column = 0; column < 2; ++column) {
-        wchar_t cell[1024] = {};
-        LVITEMW item = {};
-        item.iSubItem = column;
-        item.pszText = cell;
-        item.cchTextMax = 1024;
-        SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-        line += column ? L"  ->  " + std::wstring(cell) : std::wstring(cell);
-      }
-      print(line + L"\n");
-    }
+    for (int row = 0; row < count; ++row) print(lark::listCell(list, row, 0) + L"  ->  " + lark::listCell(list, row, 1) + L"\n");
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   } else if (HWND text = GetDlgItem(window, 0xFFFF)) {
     print(L"\n[" + textOf(window) + L"] " + textOf(text) + L"\n  -> Yes\n");
@@ -64,18 +52,12 @@ void answer(HWND window) {
 }
 
 void runPage(HWND sheet) {
-  HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
-  const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    wchar_t label[64] = {};
-    TCITEMW tab = {};
-    tab.mask = TCIF_TEXT;
-    tab.pszText = label;
-    tab.cchTextMax = 64;
-    SendMessageW(tabs, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&tab));
-    if (std::wstring(label) == L"Rename") SendMessageW(sheet, PSM_SETCURSEL, i, 0);
+  HWND page = lark::showTab(sheet, L"Rename");
+  if (!page) {
+    print(L"the sheet has no Rename tab: is the extension registered?\n");
+    PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return;
   }
-  HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
   if (options.demo) {
     print(L"Match:   ^IMG_(\\d+)\\.JPG$\nReplace: Holiday-$1.jpg\n");
     SetDlgItemTextW(page, kMatchEdit, L"^IMG_(\\d+)\\.JPG$");

@@ -27,33 +27,20 @@ TEST(RealClient, TheShellsPropertiesSheetShowsAWorkingRenamePage) {
   TempFolder folder;
   folder.createFile(L"Report.doc", "r");
   bool sawPage = false;
-  std::vector<std::wstring> testRows;
-  std::wstring heading;
   ModalCatcher catcher(IDCANCEL, [&](HWND sheet) {
     if (!GetDlgItem(sheet, 0x3020)) return;  // not the sheet: the results dialog or a box
-    HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
-    const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-      wchar_t label[64] = {};
-      TCITEMW tab = {};
-      tab.mask = TCIF_TEXT;
-      tab.pszText = label;
-      tab.cchTextMax = 64;
-      SendMessageW(tabs, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&tab));
-      if (std::wstring(label) != L"Rename") continue;
-      SendMessageW(sheet, PSM_SETCURSEL, i, 0);
-      HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-      sawPage = true;
-      EXPECT_EQ(L"(.*)", text(page, kMatchEdit));
-      EXPECT_EQ(L"\\1", text(page, kReplaceEdit));
-      EXPECT_EQ(L"1 File", text(page, kSelectedCount));
-      EXPECT_EQ(L"\"Report.doc\"", text(page, kExampleText));
-      SetDlgItemTextW(page, kMatchEdit, L"\\.doc$");
-      SetDlgItemTextW(page, kReplaceEdit, L".txt");
-      EXPECT_EQ(L"\"Report.txt\"", text(page, kReplaceText));
-      saveScreenshot(sheet, L"shell-properties");
-      SendDlgItemMessageW(page, kTestButton, BM_CLICK, 0, 0);
-    }
+    HWND page = showTab(sheet, L"Rename");
+    if (!page) return;
+    sawPage = true;
+    EXPECT_EQ(L"(.*)", text(page, kMatchEdit));
+    EXPECT_EQ(L"\\1", text(page, kReplaceEdit));
+    EXPECT_EQ(L"1 File", text(page, kSelectedCount));
+    EXPECT_EQ(L"\"Report.doc\"", text(page, kExampleText));
+    SetDlgItemTextW(page, kMatchEdit, L"\\.doc$");
+    SetDlgItemTextW(page, kReplaceEdit, L".txt");
+    EXPECT_EQ(L"\"Report.txt\"", text(page, kReplaceText));
+    saveScreenshot(sheet, L"shell-properties");
+    SendDlgItemMessageW(page, kTestButton, BM_CLICK, 0, 0);
   });
   EXPECT_EQ(S_OK, openProperties(folder.path(), {L"Report.doc"}));
   EXPECT_TRUE(sawPage) << "the Rename tab was in the sheet";

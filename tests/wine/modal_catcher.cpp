@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "engine/page_controls.h"
+#include "tools/shell_properties.h"
 
 namespace lark {
 
@@ -17,15 +18,6 @@ std::wstring windowText(HWND window) {
   return buffer;
 }
 
-std::wstring cellText(HWND list, int row, int column) {
-  wchar_t buffer[1024] = {};
-  LVITEMW item = {};
-  item.iSubItem = column;
-  item.pszText = buffer;
-  item.cchTextMax = 1024;
-  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-  return buffer;
-}
 }  // namespace
 
 ModalCatcher::ModalCatcher(int answer, std::function<void(HWND)> inspect) : answer_(answer), inspect_(std::move(inspect)) {
@@ -80,7 +72,7 @@ void ModalCatcher::handle(HWND window) {
     answer = IDOK;
     seen.title = windowText(GetDlgItem(window, kResultsTitle));
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) seen.rows.push_back(cellText(list, row, 0) + L" | " + cellText(list, row, 1));
+    for (int row = 0; row < count; ++row) seen.rows.push_back(listCell(list, row, 0) + L" | " + listCell(list, row, 1));
   }
   caught.push_back(seen);
   if (inspect_) inspect_(window);

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Inspects both builds of Larkspindle.dll as PE files: exports, imports, resources.
 
-  inspect_dlls.py X86_64_DLL I686_DLL
+  check_dlls.py X86_64_DLL I686_DLL
 """
 import struct
 import sys
@@ -72,5 +72,5 @@ inspect(sys.argv[1], 0x8664, "amd64")
 inspect(sys.argv[2], 0x14C, "X86")
 for failure in failures:
     print("FAILED:", failure)
-print(f"inspect: {passes} passed, {len(failures)} failed")
+print(f"pe-files: {passes} passed, {len(failures)} failed")
 sys.exit(1 if failures else 0)
