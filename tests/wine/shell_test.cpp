@@ -226,6 +226,38 @@ TEST_F(ShellExtension, ThePageKeepsTheModuleUntilTheSheetIsGone) {
   EXPECT_EQ(S_OK, canUnload());
 }
 
+TEST_F(ShellExtension, APathTooLongForTheBufferIsLeftOutNotCut) {
+  lark::TempFolder folder;
+  const std::wstring file = folder.createFile(L"short.txt", "s");
+  // Cut to 2047 characters this would name another file; it must not be taken at all.
+  const std::wstring tooLong = folder.path() + L"\\" + std::wstring(2100, L'x') + L".txt";
+  std::vector<HPROPSHEETPAGE> pages;
+  IShellExtInit* object = create();
+  DropData selection({tooLong, file});
+  EXPECT_EQ(S_OK, object->Initialize(nullptr, &selection, nullptr));
+  IShellPropSheetExt* sheetExt = nullptr;
+  object->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheetExt));
+  EXPECT_EQ(S_OK, sheetExt->AddPages(collect, reinterpret_cast<LPARAM>(&pages)));
+  sheetExt->Release();
+  object->Release();
+  ASSERT_EQ(1u, pages.size());
+  PROPSHEETHEADERW header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS;
+  header.nPages = 1;
+  header.phpage = pages.data();
+  HWND sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+  ASSERT_NE(nullptr, sheet);
+  HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  wchar_t text[256] = {};
+  GetDlgItemTextW(page, kSelectedCount, text, 256);
+  EXPECT_EQ(std::wstring(L"1 File"), text);
+  GetDlgItemTextW(page, kExampleText, text, 256);
+  EXPECT_EQ(std::wstring(L"\"short.txt\""), text);
+  DestroyWindow(sheet);
+  EXPECT_EQ(S_OK, canUnload());
+}
+
 TEST_F(ShellExtension, CarriesItsFileVersion) {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(module, path, MAX_PATH);
