@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
+echo "Windows installer: $PWD/build/win64/bin/Larkspindle-1.0.0.3-setup.exe"
 
 samples=$PWD/build/samples
 rm -rf "$samples"

@@ -176,7 +176,9 @@ TEST(UpdateWorker, FailuresAndCancellationPublishNothing) {
     ScriptedDownload download(script);
     EXPECT_NO_THROW(runUpdateWorker(shared, download));
     EXPECT_FALSE(shared.resultReady.load()) << "variant " << variant;
-    if (variant == 2) EXPECT_EQ(0, script->reads) << "cancellation is seen before the first read";
+    if (variant == 2) {
+      EXPECT_EQ(0, script->reads) << "cancellation is seen before the first read";
+    }
   }
 }
 
