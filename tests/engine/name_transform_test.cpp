@@ -82,6 +82,29 @@ TEST(TransformName, AppliesTheFormatToEveryMatch) {
   }
 }
 
+// The README's examples, exactly as a user would type them.
+TEST(TransformName, DoesWhatTheReadmesExamplesShow) {
+  const TransformCase cases[] = {
+      {L"\\.jpeg$", L".jpg", L"Beach.jpeg", L"Beach.jpg"},
+      {L"^", L"2026 ", L"Beach.jpg", L"2026 Beach.jpg"},
+      {L"^(.+) - (.+)\\.mp3$", L"$2 - $1.mp3", L"Artist - Song.mp3", L"Song - Artist.mp3"},
+      {L"(\\d{2})\\.(\\d{2})\\.(\\d{4})", L"$3-$2-$1", L"Minutes 08.12.2026.doc", L"Minutes 2026-12-08.doc"},
+      {L"^[^.]+", L"\\U$&", L"readme.txt", L"README.txt"},
+      {L"\\.[^.]+$", L"\\L$&", L"IMG_0001.JPG", L"IMG_0001.jpg"},
+      {L" ", L"_", L"my holiday notes.txt", L"my_holiday_notes.txt"},
+      {L"(?i)^copy of ", L"", L"Copy of report.doc", L"report.doc"},
+      {L"^IMG_(\\d+)\\.JPG$", L"Holiday-$1.jpg", L"IMG_0001.JPG", L"Holiday-0001.jpg"},
+  };
+  RenameState state;
+  for (const auto& c : cases) {
+    state.matchPattern = c.pattern;
+    state.replaceFormat = c.format;
+    const TransformResult result = state.transformName(c.name);
+    EXPECT_TRUE(result.success) << ::testing::PrintToString(c.pattern);
+    EXPECT_EQ(std::wstring(c.expected), result.text) << ::testing::PrintToString(c.pattern);
+  }
+}
+
 TEST(TransformName, ReportsTheLibrarysMessageForAnInvalidPattern) {
   RenameState state;
   for (const wchar_t* pattern : {L"(", L"\\", L"a{2,1}", L"(?<name", L"\\2(a)", L"[z-a]"}) {
