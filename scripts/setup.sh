@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   mingw-w64-x86-64-dev mingw-w64-i686-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth imagemagick python3 python3-pefile
-  libboost1.81-dev libgtest-dev googletest valgrind nsis
+  libboost1.81-dev libgtest-dev googletest valgrind nsis libclang-rt-14-dev rename
 )
 
 missing=()

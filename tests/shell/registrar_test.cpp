@@ -1,6 +1,7 @@
 // The registrar against an in-memory registry: the script's markers, replacements and
 // quoting, and the module's own script.
 #include "shell/registrar.h"
+#include "tests/shell/memory_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -10,37 +11,6 @@
 
 namespace lark {
 namespace {
-
-// Keys as paths, each with its values; a key exists when it is in the map.
-class MemoryRegistry : public Registry {
- public:
-  void createKey(const std::wstring& path) override {
-    for (std::size_t at = path.find(L'\\'); at != std::wstring::npos; at = path.find(L'\\', at + 1)) keys[path.substr(0, at)];
-    keys[path];
-  }
-  void deleteTree(const std::wstring& path) override {
-    for (auto it = keys.begin(); it != keys.end();) {
-      it = (it->first == path || it->first.compare(0, path.size() + 1, path + L"\\") == 0) ? keys.erase(it) : std::next(it);
-    }
-  }
-  void setString(const std::wstring& path, const std::wstring& name, const std::wstring& data) override {
-    if (!keys.count(path)) throw RegistryError("no such key", 2);
-    keys[path][name] = data;
-  }
-  void deleteValue(const std::wstring& path, const std::wstring& name) override {
-    if (keys.count(path)) keys[path].erase(name);
-  }
-  // "path" or "path : name = data" for every key and value, sorted.
-  std::vector<std::wstring> dump() const {
-    std::vector<std::wstring> lines;
-    for (const auto& [path, values] : keys) {
-      lines.push_back(path);
-      for (const auto& [name, data] : values) lines.push_back(path + L" : " + name + L" = " + data);
-    }
-    return lines;
-  }
-  std::map<std::wstring, std::map<std::wstring, std::wstring>> keys;
-};
 
 std::wstring moduleScript() {
   std::ifstream file(LARK_SOURCE_DIR "/shell/larkspindle.rgs");
