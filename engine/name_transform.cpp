@@ -33,6 +33,7 @@ struct NameTransformer::Compiled {
   bool valid = false;
   Regex regex;
   std::string error;  // what() of the compile error when not valid
+  mutable boost::wsmatch match;  // reused by every search, so a search allocates nothing
 };
 
 NameTransformer::NameTransformer(const std::wstring& pattern, const std::wstring& format)
@@ -40,17 +41,15 @@ NameTransformer::NameTransformer(const std::wstring& pattern, const std::wstring
 
 NameTransformer::~NameTransformer() = default;
 
-const NameTransformer::Compiled& NameTransformer::compiled() const {
-  if (!compiled_) {
-    auto fresh = std::make_unique<Compiled>();
-    try {
-      fresh->regex.assign(pattern_, boost::regex_constants::normal);
-      fresh->valid = true;
-    } catch (const std::runtime_error& error) {
-      fresh->error = error.what();
-    }
-    compiled_ = std::move(fresh);
+const NameTransformer::Compiled& NameTransformer::compileNow() const {
+  auto fresh = std::make_unique<Compiled>();
+  try {
+    fresh->regex.assign(pattern_, boost::regex_constants::normal);
+    fresh->valid = true;
+  } catch (const std::runtime_error& error) {
+    fresh->error = error.what();
   }
+  compiled_ = std::move(fresh);
   return *compiled_;
 }
 
@@ -68,11 +67,12 @@ TransformResult NameTransformer::transform(const std::wstring& name) const {
 bool NameTransformer::search(const std::wstring& name, std::wstring& matched) const {
   const Compiled& expression = compiled();
   if (!expression.valid) throw std::runtime_error(expression.error);
-  boost::wsmatch match;
+  boost::wsmatch& match = expression.match;
   if (!boost::regex_search(name, match, expression.regex, boost::match_default)) return false;
   matched = match[0].str();
   return true;
 }
+
 
 TransformResult RenameState::transformName(const std::wstring& name) const {
   return NameTransformer(matchPattern, replaceFormat).transform(name);
@@ -85,38 +85,52 @@ void RenameState::refreshPreview(PageSurface& page) {
   std::wstring replaceText = L"Can't replace";
   bool replaced = false;
 
-  std::vector<const std::wstring*> exampleCandidates;
-  if (renameFolders) {
-    for (const auto& folder : folders) exampleCandidates.push_back(&folder);
-  }
-  for (const auto& file : files) exampleCandidates.push_back(&file);
+  // Folders come first when they are renamed too; candidate k is looked up in place.
+  const std::size_t folderCount = renameFolders ? folders.size() : 0;
+  const std::size_t candidateCount = folderCount + files.size();
+  auto candidate = [&](std::size_t k) -> const std::wstring& {
+    return k < folderCount ? folders[k] : files[k - folderCount];
+  };
 
   const NameTransformer transformer(matchPattern, replaceFormat);
+  // An invalid pattern fails the same way on every name: say so without a throw each.
+  const NameTransformer::Compiled& expression = transformer.compiled();
+  const bool compiles = expression.valid;
+  if (!compiles) exampleText = L"Invalid match - " + widenText(expression.error);
   // exampleIndex is reset whenever the candidate list changes; should it ever be out
   // of range anyway, start from the first candidate instead of reading past the list.
-  std::uint32_t start = exampleIndex < exampleCandidates.size() ? exampleIndex : 0;
+  std::uint32_t start = exampleIndex < candidateCount ? exampleIndex : 0;
   std::uint32_t i = start;
+  std::wstring matchedText;
+  // Each name is searched where it lies in its path; only the one that ends the walk is
+  // copied out.
+  const std::wstring noPath;
+  const std::wstring* path = &noPath;
+  std::size_t nameStart = 0, nameEnd = 0;
   for (;;) {
-    if (!exampleCandidates.empty()) {
-      std::wstring path = *exampleCandidates[i];
-      stripTrailingBackslash(path);
-      exampleName = fileNamePart(path);
+    if (candidateCount != 0) {
+      path = &candidate(i);
+      itemNameBounds(*path, nameStart, nameEnd);
     }
-    try {
-      std::wstring matchedText;
-      if (transformer.search(exampleName, matchedText)) {
-        matched = true;
-        exampleText = L"\"" + matchedText + L"\"";
+    if (compiles) {
+      try {
+        if (boost::regex_search(path->begin() + nameStart, path->begin() + nameEnd, expression.match, expression.regex,
+                                boost::match_default)) {
+          matchedText = expression.match[0].str();
+          matched = true;
+          exampleText = L"\"" + matchedText + L"\"";
+        }
+      } catch (const std::runtime_error& error) {
+        exampleText = L"Invalid match - " + widenText(error.what());
       }
-    } catch (const std::runtime_error& error) {
-      exampleText = L"Invalid match - " + widenText(error.what());
     }
     if (matched) break;
-    if (++i >= exampleCandidates.size()) i = 0;
+    if (++i >= candidateCount) i = 0;
     if (i == start) break;
-    if (exampleName.empty()) break;
+    if (nameStart == nameEnd) break;
   }
   exampleIndex = i;
+  exampleName.assign(*path, nameStart, nameEnd - nameStart);
 
   if (matched) {
     const TransformResult result = transformer.transform(exampleName);

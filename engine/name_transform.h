@@ -37,8 +37,15 @@ class NameTransformer {
   bool search(const std::wstring& name, std::wstring& matched) const;
 
  private:
+  // The preview's loop searches thousands of names per keystroke and uses the compiled
+  // expression directly.
+  friend struct RenameState;
   struct Compiled;
-  const Compiled& compiled() const;
+  const Compiled& compiled() const {
+    if (compiled_) return *compiled_;
+    return compileNow();
+  }
+  const Compiled& compileNow() const;
 
   std::wstring pattern_;
   std::wstring format_;

@@ -34,6 +34,18 @@ TEST(PathHelpers, SplitsPathsIntoFolderNameAndExtension) {
   }
 }
 
+TEST(PathHelpers, NamesASelectedItemAsStrippingThenSplittingWould) {
+  for (const wchar_t* path : {L"C:\\Work\\a.txt", L"C:\\Work\\Album\\", L"C:\\", L"C:", L"\\", L"", L"a.txt",
+                              L"C:a.txt", L"C:\\Work\\\\", L"\\\\server\\share\\", L"x:\\"}) {
+    std::wstring stripped = path;
+    stripTrailingBackslash(stripped);
+    std::size_t start = 99, end = 99;
+    itemNameBounds(path, start, end);
+    ASSERT_LE(start, end);
+    EXPECT_EQ(fileNamePart(stripped), std::wstring(path).substr(start, end - start)) << ::testing::PrintToString(path);
+  }
+}
+
 struct EditCase {
   void (*edit)(std::wstring&);
   const wchar_t* before;

@@ -1,0 +1,498 @@
+// Larkspindle's benchmarks. Every figure is measured beside its floor in the same run,
+// the two taking turns, and reported as the median ratio. Built natively (the engine on
+// the in-memory file system, with Debian's rename as a reference) and for Windows (the
+// real file system, shell calls and windows, run under Wine).
+//   lark-bench [--renames N] [--folder PATH]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/name_transform.h"
+#include "engine/page_controls.h"
+#include "engine/path_helpers.h"
+#include "engine/regex.h"
+#include "engine/rename_actions.h"
+#include "engine/rename_state.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "shell/win32_file_system.h"
+#include "ui/isolation.h"
+#include "ui/results_dialog.h"
+#include "ui/win32_page.h"
+#else
+#include <unordered_map>
+#endif
+
+namespace lark::bench {
+namespace {
+
+constexpr int kFolders = 1000;
+constexpr int kFilesPerFolder = 100;
+constexpr int kPreviewNames = 10000;
+constexpr int kKeystrokeNames = 1000;
+const wchar_t kTreePattern[] = L"^IMG_(\\d+)\\.JPG$";
+const wchar_t kTreeFormat[] = L"Holiday-$1.jpg";
+const wchar_t kNoMatchPattern[] = L"^Holiday-(\\d+)\\.jpg$";
+
+using Clock = std::chrono::steady_clock;
+
+double secondsOf(const std::function<void()>& work) {
+  const auto start = Clock::now();
+  work();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+struct Measured {
+  double ours;
+  double floor;
+};
+
+// The two take turns, so that a slower moment of the machine falls on both.
+Measured sideBySide(int rounds, const std::function<void()>& ours, const std::function<void()>& floor) {
+  std::vector<double> a, b;
+  for (int i = 0; i < rounds; ++i) {
+    b.push_back(secondsOf(floor));
+    a.push_back(secondsOf(ours));
+  }
+  return {median(a), median(b)};
+}
+
+void report(const char* what, Measured m, double target) {
+  const double ratio = m.ours / m.floor;
+  std::printf("%-58s %9.2f ms  floor %9.2f ms  ratio %5.2f", what, m.ours * 1e3, m.floor * 1e3, ratio);
+  if (target > 0) std::printf("  (target <= %.2f: %s)", target, ratio <= target ? "met" : "MISSED");
+  std::printf("\n");
+}
+
+void require(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "lark-bench: %s\n", what);
+    std::exit(2);
+  }
+}
+
+std::wstring numbered(const wchar_t* format, int number) {
+  wchar_t text[64];
+  std::swprintf(text, 64, format, number);
+  return text;
+}
+
+// A page that draws nothing: the preview's figure is the engine's own work.
+class QuietPage : public PageSurface {
+ public:
+  void setControlText(int, const std::wstring&) override {}
+  void enableControl(int, bool) override {}
+  void showControl(int, bool) override {}
+  bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
+  void showListing(RenamePlan& plan) override { rows = plan.size(); }
+  std::size_t rows = 0;
+};
+
+// Adds up the time spent inside the platform's rename calls.
+class TimedRenames : public FileSystem {
+ public:
+  explicit TimedRenames(FileSystem& inner) : inner_(inner) {}
+  std::uint32_t attributes(const std::wstring& path) override { return inner_.attributes(path); }
+  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override { return inner_.listFolder(pattern); }
+  int renameItem(const std::wstring& from, const std::wstring& to) override {
+    int result = 0;
+    inside += secondsOf([&] { result = inner_.renameItem(from, to); });
+    ++calls;
+    return result;
+  }
+  double inside = 0;
+  int calls = 0;
+
+ private:
+  FileSystem& inner_;
+};
+
+// The floor of collection: every entry of the tree visited once through the seam.
+std::size_t walkThroughSeam(FileSystem& fileSystem, const std::wstring& folder) {
+  std::size_t files = 0;
+  std::vector<std::wstring> subfolders;
+  {
+    std::unique_ptr<FolderListing> listing = fileSystem.listFolder(folder + L"\\*");
+    FolderEntry entry;
+    while (listing && listing->next(entry)) {
+      if (!(entry.attributes & kAttributeDirectory)) {
+        ++files;
+      } else if (entry.name != L"." && entry.name != L"..") {
+        subfolders.push_back(folder + L"\\" + entry.name);
+      }
+    }
+  }
+  for (const std::wstring& sub : subfolders) files += walkThroughSeam(fileSystem, sub);
+  return files;
+}
+
+// The floor of the preview: one compile, one search of every bare name.
+std::size_t compileAndSearch(const std::wstring& pattern, const std::vector<std::wstring>& names) {
+  const Regex regex(pattern);
+  std::size_t matches = 0;
+  boost::wsmatch match;
+  for (const std::wstring& name : names) matches += boost::regex_search(name, match, regex) ? 1 : 0;
+  return matches;
+}
+
+void selectTree(RenameState& state, const std::wstring& root) {
+  state.folders = {root + L"\\"};
+  state.files.clear();
+  state.searchSubfolders = true;
+  state.renameFolders = false;
+  state.matchPattern = kTreePattern;
+  state.replaceFormat = kTreeFormat;
+}
+
+void benchTree(FileSystem& fileSystem, const std::wstring& root, int rounds, FileSystem* floorSystem,
+               const std::function<std::size_t()>& nativeWalk) {
+  RenameState state;
+  selectTree(state, root);
+  std::size_t rows = 0, walked = 0;
+  const Measured m = sideBySide(
+      rounds, [&] { rows = buildPlan(state, fileSystem).size(); },
+      [&] { walked = nativeWalk ? nativeWalk() : walkThroughSeam(*floorSystem, root); });
+  require(rows == kFolders * kFilesPerFolder && walked == rows, "the tree is not the expected 100,000 files");
+  report("Test's collection + plan, 100,000 files in 1,000 folders", m, nativeWalk ? 1.3 : 0);
+}
+
+void benchPreview(PageSurface& keystrokePage) {
+  RenameState state;
+  std::vector<std::wstring> names;
+  for (int i = 0; i < kPreviewNames; ++i) {
+    names.push_back(numbered(L"IMG_%05d.JPG", i));
+    state.files.push_back(L"C:\\Photos\\" + names.back());
+  }
+  state.matchPattern = kNoMatchPattern;
+  QuietPage quiet;
+  std::size_t matches = 1;
+  const Measured m = sideBySide(
+      21, [&] { state.refreshPreview(quiet); }, [&] { matches = compileAndSearch(kNoMatchPattern, names); });
+  require(matches == 0, "the preview's pattern matched");
+  report("preview, 10,000 selected files, none matching (per call)", m, 1.2);
+
+  // Typing the tree's pattern one character at a time over 1,000 names.
+  state.files.resize(kKeystrokeNames);
+  names.resize(kKeystrokeNames);
+  const std::wstring typed = kTreePattern;
+  const Measured k = sideBySide(
+      5,
+      [&] {
+        for (std::size_t length = 1; length <= typed.size(); ++length) {
+          state.matchPattern = typed.substr(0, length);
+          state.exampleIndex = 0;
+          state.refreshPreview(keystrokePage);
+        }
+      },
+      [&] {
+        for (std::size_t length = 1; length <= typed.size(); ++length) {
+          try {
+            compileAndSearch(typed.substr(0, length), names);
+          } catch (const std::runtime_error&) {
+          }
+        }
+      });
+  const double perKey = 1.0 / static_cast<double>(typed.size());
+  report("preview per keystroke, 1,000 selected files", {k.ours * perKey, k.floor * perKey}, 0);
+}
+
+// Renames the given files through the page's own action and reports where the time went.
+void benchRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files, double target,
+                  const std::function<double()>& moveBack) {
+  RenameState state;
+  state.files = files;
+  state.matchPattern = L"^doc_(\\d+)\\.txt$";
+  state.replaceFormat = L"note_$1.txt";
+  TimedRenames timed(fileSystem);
+  QuietPage page;
+  const double total = secondsOf([&] { performRename(state, page, timed); });
+  require(timed.calls == static_cast<int>(files.size()), "not every file was renamed");
+  const double outside = total - timed.inside;
+  char label[64];
+  std::snprintf(label, sizeof label, "Rename, %zu files, whole action", files.size());
+  std::printf("%-58s %9.2f ms  in the rename calls %9.2f ms  outside %5.1f%%", label, total * 1e3, timed.inside * 1e3, 100.0 * outside / total);
+  if (target > 0) std::printf("  (target <= %.0f%%: %s)", target * 100, outside / total <= target ? "met" : "MISSED");
+  std::printf("\n");
+  if (moveBack) {
+    const double moves = moveBack();
+    report("one shell rename call against MoveFileW (information)", {timed.inside / files.size(), moves / files.size()},
+           0);
+  }
+}
+
+#if defined(_WIN32)
+
+std::wstring tempFolder(const wchar_t* name) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + name;
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+void touch(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  require(file != INVALID_HANDLE_VALUE, "cannot create a file");
+  CloseHandle(file);
+}
+
+// Made once and kept: 100,000 files take minutes to create under Wine.
+std::wstring makeTree(const std::wstring& base) {
+  const std::wstring root = base + L"\\tree";
+  const std::wstring marker = base + L"\\tree-complete";
+  if (GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES) return root;
+  std::printf("making the tree of 100,000 files in %ls (once)\n", root.c_str());
+  CreateDirectoryW(root.c_str(), nullptr);
+  for (int f = 0; f < kFolders; ++f) {
+    const std::wstring folder = root + numbered(L"\\Album %04d", f);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int i = 0; i < kFilesPerFolder; ++i) touch(folder + numbered(L"\\IMG_%05d.JPG", f * kFilesPerFolder + i));
+  }
+  touch(marker);
+  return root;
+}
+
+std::size_t findFileWalk(const std::wstring& folder) {
+  std::size_t files = 0;
+  std::vector<std::wstring> subfolders;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      ++files;
+    } else if (std::wcscmp(data.cFileName, L".") != 0 && std::wcscmp(data.cFileName, L"..") != 0) {
+      subfolders.push_back(folder + L"\\" + data.cFileName);
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  for (const std::wstring& sub : subfolders) files += findFileWalk(sub);
+  return files;
+}
+
+// Ends the results dialog the moment its modal loop first waits for input, that is,
+// once it is shown and filled.
+Clock::time_point dialogShown;
+LRESULT CALLBACK ownerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ENTERIDLE && wParam == MSGF_DIALOGBOX) {
+    dialogShown = Clock::now();
+    EndDialog(reinterpret_cast<HWND>(lParam), IDOK);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class DialogPage : public QuietPage {
+ public:
+  explicit DialogPage(HWND owner) : owner_(owner) {}
+  void showListing(RenamePlan& plan) override {
+    rows = plan.size();
+    const auto start = Clock::now();
+    showResultsDialog(owner_, plan);
+    shownAfter.push_back(std::chrono::duration<double>(dialogShown - start).count());
+  }
+  std::vector<double> shownAfter;
+
+ private:
+  HWND owner_;
+};
+
+INT_PTR CALLBACK plainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+int run(int renames, const std::wstring& base) {
+  isolatedInitCommonControls();
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = ownerProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"LarkBenchOwner";
+  RegisterClassW(&windowClass);
+  HWND owner = CreateWindowW(L"LarkBenchOwner", L"Larkspindle benchmark", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                             nullptr, nullptr, windowClass.hInstance, nullptr);
+  // The rename page's own controls, for the keystroke figure.
+  HWND pageWindow = CreateDialogParamW(thisModule(), MAKEINTRESOURCEW(201), owner, plainDialogProc, 0);
+  require(owner && pageWindow, "cannot create the windows");
+
+  Win32FileSystem disk(owner);
+  const std::wstring root = makeTree(base);
+  benchTree(disk, root, 3, nullptr, [&] { return findFileWalk(root); });
+
+  Win32PageSurface pageSurface(pageWindow);
+  benchPreview(pageSurface);
+
+  const std::wstring folder = base + L"\\renames";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::vector<std::wstring> files;
+  for (int i = 0; i < renames; ++i) {
+    files.push_back(folder + numbered(L"\\doc_%05d.txt", i));
+    if (GetFileAttributesW(files.back().c_str()) == INVALID_FILE_ATTRIBUTES) touch(files.back());
+  }
+  benchRenames(disk, files, 0.10, [&] {
+    return secondsOf([&] {
+      for (const std::wstring& file : files) {
+        const std::wstring renamed = folderPart(file) + L"note_" + fileNamePart(file).substr(4);
+        require(MoveFileW(renamed.c_str(), file.c_str()) != 0, "MoveFileW failed");
+      }
+    });
+  });
+
+  // The results dialog with one row (and icon) for each of those files.
+  RenameState state;
+  state.files = files;
+  state.matchPattern = L"^doc_(\\d+)\\.txt$";
+  state.replaceFormat = L"note_$1.txt";
+  DialogPage dialogPage(owner);
+  for (int i = 0; i < 3; ++i) testRename(state, dialogPage, disk);
+  require(dialogPage.rows == files.size() + 1, "the dialog did not get every row");
+  const double shown = median(dialogPage.shownAfter);
+  std::printf("%-58s %9.2f ms  (target < 1000 ms: %s)\n", "results dialog with 10,000 rows, until shown",
+              shown * 1e3, shown < 1.0 ? "met" : "MISSED");
+  DestroyWindow(pageWindow);
+  DestroyWindow(owner);
+  return 0;
+}
+
+#else
+
+// An in-memory tree built for size: each folder's entries in a vector, found by hash.
+// (The tests' file system models the shell's rename rules, not speed.)
+class FlatFileSystem : public FileSystem {
+ public:
+  void addFolder(const std::wstring& path) { add(path, kAttributeDirectory); }
+  void addFile(const std::wstring& path) { add(path, 0x20); }
+  std::uint32_t attributes(const std::wstring& path) override {
+    const auto found = attributes_.find(path);
+    return found == attributes_.end() ? kInvalidAttributes : found->second;
+  }
+  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override {
+    const auto found = folders_.find(pattern.substr(0, pattern.size() - 2));  // without "\\*"
+    if (found == folders_.end()) return nullptr;
+    return std::make_unique<Listing>(found->second);
+  }
+  int renameItem(const std::wstring& from, const std::wstring& to) override {
+    const auto source = attributes_.find(from);
+    if (source == attributes_.end()) return 2;
+    if (attributes_.count(to)) return 183;
+    std::vector<FolderEntry>& entries = folders_[parentOf(from)];
+    const std::wstring name = from.substr(from.rfind(L'\\') + 1);
+    for (FolderEntry& entry : entries) {
+      if (entry.name == name) entry.name = to.substr(to.rfind(L'\\') + 1);
+    }
+    attributes_[to] = source->second;
+    attributes_.erase(source);
+    return 0;
+  }
+
+ private:
+  class Listing : public FolderListing {
+   public:
+    explicit Listing(const std::vector<FolderEntry>& entries) : entries_(entries) {}
+    bool next(FolderEntry& entry) override {
+      if (at_ == entries_.size()) return false;
+      entry = entries_[at_++];
+      return true;
+    }
+
+   private:
+    const std::vector<FolderEntry>& entries_;
+    std::size_t at_ = 0;
+  };
+  static std::wstring parentOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
+  void add(const std::wstring& path, std::uint32_t attributes) {
+    attributes_[path] = attributes;
+    if (attributes & kAttributeDirectory) folders_[path];
+    folders_[parentOf(path)].push_back({path.substr(path.rfind(L'\\') + 1), attributes});
+  }
+  std::unordered_map<std::wstring, std::uint32_t> attributes_;
+  std::unordered_map<std::wstring, std::vector<FolderEntry>> folders_;
+};
+
+// Debian's rename over the same names, dry run, names read from a file.
+double renameUtility(const std::vector<std::wstring>& relativePaths) {
+  const char* listPath = "/tmp/lark-bench-names.txt";
+  FILE* list = std::fopen(listPath, "w");
+  require(list != nullptr, "cannot write the name list");
+  for (const std::wstring& path : relativePaths) {
+    std::string narrow(path.begin(), path.end());
+    std::replace(narrow.begin(), narrow.end(), '\\', '/');
+    std::fprintf(list, "%s\n", narrow.c_str());
+  }
+  std::fclose(list);
+  const std::string command =
+      std::string("rename -n -d 's/^IMG_(\\d+)\\.JPG$/Holiday-$1.jpg/' < ") + listPath + " > /dev/null";
+  int status = 0;
+  const double seconds = secondsOf([&] { status = std::system(command.c_str()); });
+  require(status == 0, "Debian's rename (package rename) did not run");
+  std::remove(listPath);
+  return seconds;
+}
+
+int run(int renames, const std::wstring&) {
+  FlatFileSystem memory;
+  const std::wstring root = L"C:\\Bench\\tree";
+  memory.addFolder(L"C:\\Bench");
+  memory.addFolder(root);
+  std::vector<std::wstring> relative;
+  for (int f = 0; f < kFolders; ++f) {
+    const std::wstring album = numbered(L"Album %04d", f);
+    memory.addFolder(root + L"\\" + album);
+    for (int i = 0; i < kFilesPerFolder; ++i) {
+      relative.push_back(L"tree\\" + album + numbered(L"\\IMG_%05d.JPG", f * kFilesPerFolder + i));
+      memory.addFile(L"C:\\Bench\\" + relative.back());
+    }
+  }
+  benchTree(memory, root, 5, &memory, nullptr);
+  RenameState state;
+  selectTree(state, root);
+  std::vector<double> ours, theirs;
+  for (int i = 0; i < 3; ++i) {
+    theirs.push_back(renameUtility(relative));
+    ours.push_back(secondsOf([&] { buildPlan(state, memory); }));
+  }
+  report("the same plan against Debian's rename -n (reference)", {median(ours), median(theirs)}, 0);
+
+  QuietPage page;
+  benchPreview(page);
+
+  std::vector<std::wstring> files;
+  memory.addFolder(L"C:\\Renames");
+  for (int i = 0; i < renames; ++i) {
+    files.push_back(numbered(L"C:\\Renames\\doc_%05d.txt", i));
+    memory.addFile(files.back());
+  }
+  benchRenames(memory, files, 0, nullptr);
+  return 0;
+}
+
+#endif
+
+}  // namespace
+}  // namespace lark::bench
+
+int main(int argc, char** argv) {
+  int renames = 10000;
+  std::wstring base;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--renames") == 0) renames = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--folder") == 0) {
+      const std::string narrow = argv[i + 1];
+      base.assign(narrow.begin(), narrow.end());
+    }
+  }
+#if defined(_WIN32)
+  if (base.empty()) base = lark::bench::tempFolder(L"lark-bench");
+#endif
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  return lark::bench::run(renames, base);
+}
