@@ -309,6 +309,13 @@ class DialogPage : public QuietPage {
   HWND owner_;
 };
 
+// The page's real controls; the preview never lists anything.
+class KeystrokePage : public Win32PageSurface {
+ public:
+  using Win32PageSurface::Win32PageSurface;
+  void showListing(RenamePlan&) override {}
+};
+
 INT_PTR CALLBACK plainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 int run(int renames, const std::wstring& base) {
@@ -328,7 +335,7 @@ int run(int renames, const std::wstring& base) {
   const std::wstring root = makeTree(base);
   benchTree(disk, root, 3, nullptr, [&] { return findFileWalk(root); });
 
-  Win32PageSurface pageSurface(pageWindow);
+  KeystrokePage pageSurface(pageWindow);
   benchPreview(pageSurface);
 
   const std::wstring folder = base + L"\\renames";

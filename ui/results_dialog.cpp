@@ -43,6 +43,15 @@ void initialise(HWND dialog, RenamePlan& plan) {
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_SUBITEMIMAGES);
   SendMessageW(list, LVM_SETITEMCOUNT, plan.size() - 1, 0);
   SetDlgItemTextW(dialog, kResultsTitle, plan[0].baseFolder.c_str());
+  // Redrawing after every row would cost far more than the rows themselves.
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  struct RedrawAgain {
+    HWND list;
+    ~RedrawAgain() {
+      SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+      InvalidateRect(list, nullptr, TRUE);
+    }
+  } redrawAgain{list};
   for (std::size_t row = 1; row < plan.size(); ++row) addResultRow(list, plan[row], static_cast<int>(row - 1));
 }
 
@@ -63,6 +72,22 @@ LRESULT customDraw(const NMLVCUSTOMDRAW& draw) {
   }
 }
 
+const wchar_t kIconTypesProperty[] = L"Larkspindle.IconTypes";
+
+// Answers the list's question for a row's icon, once: the list keeps the answer. The
+// second column asks the list for the first one's, which it knows or asks us for.
+void supplyIcon(HWND dialog, HWND list, NMLVDISPINFOW& info) {
+  if (!(info.item.mask & LVIF_IMAGE)) return;
+  LVITEMW row = {};
+  row.mask = LVIF_PARAM | (info.item.iSubItem == 1 ? LVIF_IMAGE : 0);
+  row.iItem = info.item.iItem;
+  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) return;
+  auto* types = static_cast<IconTypeCache*>(GetPropW(dialog, kIconTypesProperty));
+  const int* firstColumn = info.item.iSubItem == 1 && row.iImage != I_IMAGECALLBACK ? &row.iImage : nullptr;
+  info.item.iImage = rowIcon(*reinterpret_cast<const RenameEntry*>(row.lParam), info.item.iSubItem, types, firstColumn);
+  info.item.mask |= LVIF_DI_SETITEM;
+}
+
 }  // namespace
 
 void showResultsDialog(HWND parent, RenamePlan& plan) {
@@ -70,9 +95,18 @@ void showResultsDialog(HWND parent, RenamePlan& plan) {
                          reinterpret_cast<LPARAM>(&plan));
 }
 
-bool smallIconIndex(const std::wstring& path, int& index) {
+bool smallIconIndex(const std::wstring& path, int& index, IconTypeCache* types) {
   SHFILEINFOW info = {};
-  DWORD_PTR result = SHGetFileInfoW(extensionPart(path).c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, kTypeLookup);
+  const std::wstring type = extensionPart(path);
+  DWORD_PTR result = 0;
+  const auto known = types ? types->find(type) : IconTypeCache::iterator();
+  if (types && known != types->end()) {
+    result = known->second.result;
+    info.iIcon = known->second.icon;
+  } else {
+    result = SHGetFileInfoW(type.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, kTypeLookup);
+    if (types) types->emplace(type, IconTypeAnswer{result, info.iIcon});
+  }
   if (info.iIcon == 0) {
     // The type told nothing: ask about the real item on disk.
     info = SHFILEINFOW{};
@@ -84,23 +118,32 @@ bool smallIconIndex(const std::wstring& path, int& index) {
 }
 
 void addResultRow(HWND list, const RenameEntry& entry, int index) {
+  // The icons are looked up when the list first draws a row (LVN_GETDISPINFOW): the
+  // shell takes milliseconds per lookup, far too long for ten thousand rows up front.
   std::wstring original = L"  " + entry.originalPath;
   LVITEMW item = {};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
   item.iItem = index;
   item.pszText = original.data();
   item.lParam = reinterpret_cast<LPARAM>(&entry);
-  if (smallIconIndex(entry.baseFolder + entry.originalPath, item.iImage)) item.mask |= LVIF_IMAGE;
+  item.iImage = I_IMAGECALLBACK;
   SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 
   std::wstring newName = entry.failed ? entry.errorText : entry.newPath;
-  item.mask &= ~LVIF_PARAM;
+  item.mask = LVIF_TEXT | LVIF_IMAGE;
   item.iSubItem = 1;
   item.lParam = 0;
   item.pszText = newName.data();
-  // Without an icon of its own, the second column repeats the first one's.
-  if (smallIconIndex(entry.baseFolder + entry.newPath, item.iImage)) item.mask |= LVIF_IMAGE;
   SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+int rowIcon(const RenameEntry& entry, int column, IconTypeCache* types, const int* firstColumn) {
+  int index = I_IMAGENONE;
+  // Without an icon of its own, the second column repeats the first one's.
+  if (column == 1 && smallIconIndex(entry.baseFolder + entry.newPath, index, types)) return index;
+  if (column == 1 && firstColumn) return *firstColumn;
+  smallIconIndex(entry.baseFolder + entry.originalPath, index, types);
+  return index;
 }
 
 void layoutResultsDialog(HWND dialog) {
@@ -130,6 +173,7 @@ INT_PTR CALLBACK resultsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   switch (message) {
     case WM_INITDIALOG:
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      guarded(dialog, [&] { SetPropW(dialog, kIconTypesProperty, new IconTypeCache); });
       guarded(dialog, [&] { initialise(dialog, *reinterpret_cast<RenamePlan*>(lParam)); });
       return TRUE;
     case WM_SIZING: {
@@ -141,11 +185,16 @@ INT_PTR CALLBACK resultsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_SIZE:
       layoutResultsDialog(dialog);
       return TRUE;
+    case WM_NCDESTROY:
+      delete static_cast<IconTypeCache*>(RemovePropW(dialog, kIconTypesProperty));
+      return FALSE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       LRESULT result = 0;
       if (header->idFrom == kResultsList && header->code == NM_CUSTOMDRAW) {
         result = customDraw(*reinterpret_cast<const NMLVCUSTOMDRAW*>(lParam));
+      } else if (header->idFrom == kResultsList && header->code == LVN_GETDISPINFOW) {
+        guarded(dialog, [&] { supplyIcon(dialog, header->hwndFrom, *reinterpret_cast<NMLVDISPINFOW*>(lParam)); });
       }
       SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
       return result;

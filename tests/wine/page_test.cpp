@@ -272,7 +272,9 @@ TEST_F(ResultsDialog, ListsRowsDrawsErrorsRedAndKeepsItsLayout) {
       draw.nmcd.lItemlParam = item.lParam;
       const LRESULT result = SendMessageW(dialog, WM_NOTIFY, kResultsList, reinterpret_cast<LPARAM>(&draw));
       EXPECT_EQ(row == 1 ? CDRF_NEWFONT : CDRF_DODEFAULT, result) << "row " << row;
-      if (row == 1) EXPECT_EQ(RGB(255, 0, 0), draw.clrText);
+      if (row == 1) {
+        EXPECT_EQ(RGB(255, 0, 0), draw.clrText);
+      }
     }
     NMLVCUSTOMDRAW prepaint = {};
     prepaint.nmcd.hdr = {list, static_cast<UINT_PTR>(kResultsList), static_cast<UINT>(NM_CUSTOMDRAW)};
@@ -324,6 +326,54 @@ TEST_F(ResultsDialog, ATitleRowAloneShowsAnEmptyList) {
   ASSERT_EQ(1u, catcher.caught.size());
   EXPECT_TRUE(catcher.caught[0].rows.empty());
   EXPECT_EQ(L"The following 1 file will be renamed:", catcher.caught[0].title);
+}
+
+// Icons are looked up when the list asks for them; every row, drawn or not, still shows
+// what the shell gives for its own path, the second column falling back on the first's.
+TEST_F(ResultsDialog, EachRowShowsTheShellsIconForItsOwnFiles) {
+  TempFolder folder;
+  folder.createFile(L"notes.txt", "n");
+  folder.createFile(L"setup.ini", "i");
+  folder.createFolder(L"Album");
+  const std::wstring base = folder.path() + L"\\";
+  struct Row {
+    const wchar_t* original;
+    const wchar_t* renamed;
+  };
+  const Row rows[] = {{L"notes.txt", L"notes.md"}, {L"setup.ini", L"setup.txt"}, {L"Album", L"Album 2026"}};
+  plan.resize(1);
+  for (int copy = 0; copy < 200; ++copy) {  // far more rows than the list can show
+    for (const Row& row : rows) {
+      RenameEntry entry = RenameEntry::candidate(base, row.original, row.original);
+      entry.newPath = row.renamed;
+      plan.push_back(entry);
+    }
+  }
+  int checked = 0;
+  ModalCatcher catcher(IDOK, [&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, kResultsList);
+    for (int index : {0, 1, 2, 597, 598, 599}) {
+      const RenameEntry& entry = plan[index + 1];
+      int expectedFirst = I_IMAGENONE;
+      smallIconIndex(base + entry.originalPath, expectedFirst);
+      int expectedSecond = expectedFirst;
+      smallIconIndex(base + entry.newPath, expectedSecond);
+      for (int column : {0, 1}) {
+        LVITEMW item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = index;
+        item.iSubItem = column;
+        ASSERT_TRUE(SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        EXPECT_EQ(column == 0 ? expectedFirst : expectedSecond, item.iImage)
+            << "row " << index << " column " << column << ": " << ::testing::PrintToString(entry.originalPath);
+        ++checked;
+      }
+    }
+  });
+  showResultsDialog(owner, plan);
+  EXPECT_EQ(12, checked);
+  ASSERT_EQ(1u, catcher.caught.size());
+  EXPECT_EQ(600u, catcher.caught[0].rows.size());
 }
 
 }  // namespace
