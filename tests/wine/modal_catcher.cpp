@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "engine/page_controls.h"
+#include "tests/wine/fault_injection.h"
 #include "tools/shell_properties.h"
 
 namespace lark {
@@ -38,6 +39,7 @@ ModalCatcher::~ModalCatcher() {
 }
 
 LRESULT CALLBACK ModalCatcher::hook(int code, WPARAM wParam, LPARAM lParam) {
+  const faults::Pause machinery;
   if (code == HCBT_ACTIVATE && current) {
     HWND window = reinterpret_cast<HWND>(wParam);
     wchar_t className[64] = {};
@@ -51,6 +53,7 @@ LRESULT CALLBACK ModalCatcher::hook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void CALLBACK ModalCatcher::tick(HWND, UINT, UINT_PTR timer, DWORD) {
+  const faults::Pause machinery;
   KillTimer(nullptr, timer);
   if (!current) return;
   std::vector<HWND> windows;

@@ -10,61 +10,18 @@
 #include <vector>
 
 #include "engine/page_controls.h"
+#include "tests/wine/drop_data.h"
 #include "tests/wine/temp_folder.h"
 
 namespace {
+
+using lark::DropData;
 
 const CLSID kClsid = {0x6b2e9a41, 0x3c7d, 0x4f58, {0x9e, 0x1a, 0x2d, 0x5c, 0x8b, 0x7f, 0x04, 0xa3}};
 const wchar_t kMutex[] = L"Larkspindle_A83F5C12-7E94-4B6D-8C21-F0D93E6A5B47_Mutex";
 
 using GetClassObjectFn = HRESULT(__stdcall*)(REFCLSID, REFIID, void**);
 using CanUnloadFn = HRESULT(__stdcall*)();
-
-// A data object with a CF_HDROP list of our own, or none at all.
-class DropData : public IDataObject {
- public:
-  explicit DropData(std::vector<std::wstring> paths, bool offerDrop = true) : paths_(std::move(paths)), offer_(offerDrop) {}
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDataObject) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override { return --references_; }
-  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (!offer_ || format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
-    std::wstring list;
-    for (const auto& path : paths_) list += path + L'\0';
-    list += L'\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = memory;
-    medium->pUnkForRelease = nullptr;
-    return S_OK;
-  }
-  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-  STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
- private:
-  std::vector<std::wstring> paths_;
-  bool offer_;
-  ULONG references_ = 1;
-};
 
 class ShellExtension : public ::testing::Test {
  protected:

@@ -1,0 +1,256 @@
+// Every way into the extension, driven while allocations fail one at a time: the four
+// exports, the class factory's and the extension object's methods, the page callback,
+// the rename page's window procedure (typing, options, Test, Rename, the timer) and the
+// results dialog's. The product is linked in statically, so this program's operator new
+// reaches its allocations. After each run nothing may have escaped, every reference
+// and lock must be back, and no file may be lost.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/page_controls.h"
+#include "tests/wine/drop_data.h"
+#include "tests/wine/fault_injection.h"
+#include "tests/wine/modal_catcher.h"
+#include "tests/wine/temp_folder.h"
+#include "ui/isolation.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*);
+extern "C" HRESULT __stdcall DllCanUnloadNow();
+extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID iid, void** out);
+extern "C" HRESULT __stdcall DllRegisterServer();
+extern "C" HRESULT __stdcall DllUnregisterServer();
+
+namespace lark {
+namespace {
+
+const CLSID kClsid = {0x6b2e9a41, 0x3c7d, 0x4f58, {0x9e, 0x1a, 0x2d, 0x5c, 0x8b, 0x7f, 0x04, 0xa3}};
+const CLSID kOtherClsid = {0x6b2e9a41, 0x3c7d, 0x4f58, {0x9e, 0x1a, 0x2d, 0x5c, 0x8b, 0x7f, 0x04, 0xa4}};
+const wchar_t kMutex[] = L"Larkspindle_A83F5C12-7E94-4B6D-8C21-F0D93E6A5B47_Mutex";
+
+struct Pages {
+  HPROPSHEETPAGE page[4];
+  int count = 0;
+};
+
+BOOL CALLBACK collect(HPROPSHEETPAGE page, LPARAM pages) {
+  auto* into = reinterpret_cast<Pages*>(pages);
+  if (into->count == 4) return FALSE;
+  into->page[into->count++] = page;
+  return TRUE;
+}
+
+void click(HWND page, int id) {
+  SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, id)));
+}
+
+// A sheet of the test's own around the page, used as a person would use it.
+void usePage(HPROPSHEETPAGE handle) {
+  PROPSHEETHEADERW header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS;
+  header.pszCaption = L"Properties";
+  header.nPages = 1;
+  header.phpage = &handle;
+  HWND sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+  if (!sheet) return;
+  HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  if (page) {
+    SetDlgItemTextW(page, kMatchEdit, L"^(.+)\\.txt$");
+    SetDlgItemTextW(page, kReplaceEdit, L"$1.md");
+    click(page, kRenameFoldersCheck);
+    click(page, kSearchSubfoldersCheck);
+    click(page, kTestButton);
+    click(page, kRenameButton);
+    SendMessageW(page, WM_TIMER, 1, 0);
+    SetDlgItemTextW(page, kMatchEdit, L"(");  // an invalid pattern in the preview
+    RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
+  DestroyWindow(sheet);
+}
+
+// The shell's whole conversation with the extension, from the class object to the page.
+void converse(DropData& selection) {
+  IClassFactory* factory = nullptr;
+  DllGetClassObject(kOtherClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+  DllGetClassObject(kClsid, IID_IClassFactory, nullptr);
+  if (FAILED(DllGetClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return;
+  factory->LockServer(TRUE);
+  factory->LockServer(FALSE);
+  IUnknown* outer = factory;
+  IUnknown* refused = nullptr;
+  factory->CreateInstance(outer, IID_IUnknown, reinterpret_cast<void**>(&refused));
+  IShellExtInit* init = nullptr;
+  const HRESULT created = factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+  factory->Release();
+  if (FAILED(created)) return;
+  init->Initialize(nullptr, &selection, nullptr);
+  IShellPropSheetExt* sheetExt = nullptr;
+  Pages pages;
+  if (SUCCEEDED(init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheetExt)))) {
+    sheetExt->AddPages(collect, reinterpret_cast<LPARAM>(&pages));
+    sheetExt->ReplacePage(0, collect, reinterpret_cast<LPARAM>(&pages));
+    sheetExt->Release();
+  }
+  init->Release();  // the shell lets go; a page keeps the object alive
+  for (int i = 0; i < pages.count; ++i) {
+    if (i == 0) {
+      usePage(pages.page[i]);
+    } else {
+      DestroyPropertySheetPage(pages.page[i]);
+    }
+  }
+  DllCanUnloadNow();
+}
+
+bool mutexExists() {
+  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kMutex);
+  if (mutex) CloseHandle(mutex);
+  return mutex != nullptr;
+}
+
+std::size_t filesBelow(const std::wstring& folder) {
+  std::size_t count = 0;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    count += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? filesBelow(folder + L"\\" + name) : 1;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return count;
+}
+
+class EntryPoints : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    DllMain(GetModuleHandleW(nullptr), DLL_PROCESS_ATTACH, nullptr);
+    isolatedInitCommonControls();
+    OleInitialize(nullptr);
+  }
+
+  // Runs the work once to count its allocations, then again failing the first sixty
+  // and a spread of the rest, one failure per run. The test's own machinery is set up
+  // before each run, so that every allocation counted is the product's.
+  void underFailures(const char* what, const std::function<void()>& prepare, const std::function<void()>& work,
+                     const std::function<void()>& check) {
+    auto once = [&](long failAt) {
+      bool escaped = false;
+      std::unique_ptr<ModalCatcher> catcher;
+      {
+        const faults::Pause setup;
+        prepare();
+        catcher = std::make_unique<ModalCatcher>(IDYES);
+      }
+      faults::arm(failAt);
+      try {
+        work();
+      } catch (...) {
+        escaped = true;
+      }
+      faults::disarm();
+      catcher.reset();
+      EXPECT_FALSE(escaped) << what << ": an exception escaped with allocation " << failAt << " failing";
+      check();
+    };
+    once(0x7fffffff);  // warms up what is made once per process
+    once(0x7fffffff);
+    const long total = faults::counted();
+    ASSERT_GT(total, 10) << what << " allocates: otherwise nothing here is tested";
+    std::vector<long> points;
+    for (long n = 0; n < std::min(total, 60L); ++n) points.push_back(n);
+    for (long step = 1; step <= 140; ++step) {
+      const long n = total * step / 141;
+      if (n >= 60 && n != points.back()) points.push_back(n);
+    }
+    int fired = 0;
+    for (long n : points) {
+      once(n);
+      fired += faults::fired() ? 1 : 0;
+    }
+    EXPECT_EQ(static_cast<int>(points.size()), fired) << what << ": every chosen allocation was reached and failed";
+    std::printf("%s: %ld allocations, %zu runs with one failing\n", what, total, points.size());
+  }
+};
+
+TEST_F(EntryPoints, NothingEscapesTheShellsConversationOrThePage) {
+  TempFolder folder;
+  std::unique_ptr<DropData> selection;
+  underFailures(
+      "conversation and page",
+      [&] {
+        removeTree(folder.path() + L"\\Work");
+        selection = std::make_unique<DropData>(std::vector<std::wstring>{
+            folder.createFile(L"Work\\a.txt", "a"), folder.createFile(L"Work\\b.txt", "b"),
+            folder.createFolder(L"Work\\Inner")});
+        folder.createFile(L"Work\\Inner\\c.txt", "c");
+      },
+      [&] { converse(*selection); },
+      [&] {
+        EXPECT_EQ(S_OK, DllCanUnloadNow()) << "every reference and lock is given back";
+        EXPECT_FALSE(mutexExists());
+        EXPECT_EQ(3u, filesBelow(folder.path() + L"\\Work")) << "no file is lost";
+      });
+}
+
+TEST_F(EntryPoints, InitializeTurnsAnUnlockableHandleIntoAnError) {
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(S_OK, DllGetClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+  IShellExtInit* init = nullptr;
+  ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init)));
+  factory->Release();
+  DropData selection({L"C:\\windows\\win.ini"});
+  selection.staleHandle = true;
+  EXPECT_EQ(E_INVALIDARG, init->Initialize(nullptr, &selection, nullptr));
+  init->Release();
+  EXPECT_EQ(S_OK, DllCanUnloadNow());
+}
+
+TEST_F(EntryPoints, InitializeReportsAnAllocationFailureAsOutOfMemory) {
+  TempFolder folder;
+  DropData selection({folder.createFile(L"a.txt", "a")});
+  int outOfMemory = 0;
+  underFailures(
+      "Initialize", [] {},
+      [&] {
+        IClassFactory* factory = nullptr;
+        if (FAILED(DllGetClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return;
+        IShellExtInit* init = nullptr;
+        const HRESULT created = factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+        factory->Release();
+        if (FAILED(created)) return;
+        const HRESULT result = init->Initialize(nullptr, &selection, nullptr);
+        outOfMemory += result == E_OUTOFMEMORY ? 1 : 0;
+        init->Release();
+      },
+      [] { EXPECT_EQ(S_OK, DllCanUnloadNow()); });
+  EXPECT_GT(outOfMemory, 0) << "some failure landed inside Initialize and was answered E_OUTOFMEMORY";
+}
+
+TEST_F(EntryPoints, RegistrationFailsCleanlyAndCanAlwaysBeUndone) {
+  underFailures(
+      "registration", [] {},
+      [] {
+        DllRegisterServer();
+        DllUnregisterServer();
+      },
+      [] {});
+  EXPECT_EQ(S_OK, DllRegisterServer());
+  EXPECT_EQ(S_OK, DllUnregisterServer());
+  HKEY key = nullptr;
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}", 0,
+                                         KEY_READ, &key));
+}
+
+}  // namespace
+}  // namespace lark
