@@ -2,6 +2,8 @@
 #include "engine/rename_actions.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 #include "engine/candidates.h"
 
@@ -17,16 +19,15 @@ RenamePlan buildPlan(const RenameState& state, FileSystem& fileSystem) {
   // Every member of a group that shares a destination is refused, the first included:
   // the destinations are all taken from the plan before any row is marked. Failed rows
   // join in with their empty destination.
-  std::vector<const std::wstring*> destinations;
-  destinations.reserve(plan.size());
-  for (const RenameEntry& entry : plan) destinations.push_back(&entry.newPath);
-  auto byPath = [](const std::wstring* a, const std::wstring* b) { return *a < *b; };
-  std::sort(destinations.begin(), destinations.end(), byPath);
+  // Counted in a hash table rather than sorted: a sort of 100,000 paths costs more
+  // than collecting them.
+  std::unordered_map<std::wstring_view, std::size_t> uses;
+  uses.reserve(plan.size());
+  for (const RenameEntry& entry : plan) ++uses[entry.newPath];
   std::vector<bool> shared(plan.size(), false);
   for (std::size_t i = 0; i < plan.size(); ++i) {
     if (plan[i].failed) continue;
-    const auto range = std::equal_range(destinations.begin(), destinations.end(), &plan[i].newPath, byPath);
-    shared[i] = range.second - range.first > 1;
+    shared[i] = uses[plan[i].newPath] > 1;
   }
   for (std::size_t i = 0; i < plan.size(); ++i) {
     if (!shared[i]) continue;

@@ -3,9 +3,12 @@
 // that answers differently from a fresh one, an example index outside the candidates,
 // or a preview text of a kind the page never shows.
 #include <cstdlib>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "engine/name_transform.h"
+#include "engine/regex.h"
 #include "engine/page_controls.h"
 #include "engine/rename_state.h"
 #include "fuzz/fuzz_input.h"
@@ -35,11 +38,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   state.matchPattern = pattern;
   state.replaceFormat = format;
   const lark::NameTransformer transformer(pattern, format);
-  // The compile is cached by the transformer; a fresh compile must agree on every name.
+  // The compile is cached by the transformer; a fresh compile must agree on every name,
+  // and so must the library's own replace, whose format reader plain formats skip.
   const lark::TransformResult fresh = state.transformName(parts.back());
+  std::unique_ptr<lark::Regex> library;
+  try {
+    library = std::make_unique<lark::Regex>(pattern);
+  } catch (const std::runtime_error&) {
+  }
   for (const std::wstring& name : parts) {
     const lark::TransformResult cached = transformer.transform(name);
     if (&name == &parts.back()) require(cached.success == fresh.success && cached.text == fresh.text);
+    if (library && cached.success) {
+      require(cached.text == boost::regex_replace(name, *library, format, boost::match_default | boost::format_default));
+    }
   }
 
   // Names become selected files, or folders where the options' bits say so.
