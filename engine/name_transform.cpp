@@ -43,8 +43,8 @@ struct FormatPiece {
 // naming a group the pattern has) and $&: the forms nearly every rename uses. The
 // library re-reads a format for every match, which costs a large tree more than its
 // search; these are applied from the pieces instead. Any other format (a backslash, a
-// $ in any other use) is left to the library. In the library's Perl mode only $ and \
-// are special, so every other character is plain text.
+// $ in any other use) is left to the library. In the library's Perl mode only the
+// dollar and the backslash are special, so every other character is plain text.
 bool readPlainFormat(const std::wstring& format, unsigned groups, std::vector<FormatPiece>& pieces) {
   std::wstring text;
   for (std::size_t i = 0; i < format.size(); ++i) {
