@@ -125,6 +125,7 @@ TransformResult NameTransformer::transform(const std::wstring& name) const {
   try {
     if (expression.plainFormat) {
       std::wstring text;
+      text.reserve(name.size() + format_.size());
       boost::regex_replace(std::back_inserter(text), name.begin(), name.end(), expression.regex,
                            PieceFormatter{&expression.pieces}, boost::match_default | boost::format_default);
       return {true, std::move(text)};

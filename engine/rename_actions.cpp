@@ -2,8 +2,9 @@
 #include "engine/rename_actions.h"
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 
 #include "engine/candidates.h"
 
@@ -19,15 +20,33 @@ RenamePlan buildPlan(const RenameState& state, FileSystem& fileSystem) {
   // Every member of a group that shares a destination is refused, the first included:
   // the destinations are all taken from the plan before any row is marked. Failed rows
   // join in with their empty destination.
-  // Counted in a hash table rather than sorted: a sort of 100,000 paths costs more
-  // than collecting them.
-  std::unordered_map<std::wstring_view, std::size_t> uses;
-  uses.reserve(plan.size());
-  for (const RenameEntry& entry : plan) ++uses[entry.newPath];
+  // Sorted by hash, with the paths themselves compared only within a run of equal
+  // hashes: sorting 100,000 paths that share long folder prefixes, or a hash table
+  // with a node for each, costs more than collecting them.
+  std::vector<std::pair<std::size_t, std::size_t>> byHash;  // hash of newPath, row
+  byHash.reserve(plan.size());
+  const std::hash<std::wstring_view> hash;
+  for (std::size_t i = 0; i < plan.size(); ++i) byHash.emplace_back(hash(plan[i].newPath), i);
+  std::sort(byHash.begin(), byHash.end());
   std::vector<bool> shared(plan.size(), false);
+  auto pathOf = [&plan](const std::pair<std::size_t, std::size_t>& row) -> const std::wstring& {
+    return plan[row.second].newPath;
+  };
+  for (std::size_t run = 0; run < byHash.size();) {
+    std::size_t end = run + 1;
+    while (end < byHash.size() && byHash[end].first == byHash[run].first) ++end;
+    if (end - run > 1) {
+      // Equal hashes: order the run by path, so that equal paths sit side by side.
+      std::sort(byHash.begin() + run, byHash.begin() + end,
+                [&](const auto& a, const auto& b) { return pathOf(a) < pathOf(b); });
+      for (std::size_t i = run + 1; i < end; ++i) {
+        if (pathOf(byHash[i]) == pathOf(byHash[i - 1])) shared[byHash[i].second] = shared[byHash[i - 1].second] = true;
+      }
+    }
+    run = end;
+  }
   for (std::size_t i = 0; i < plan.size(); ++i) {
-    if (plan[i].failed) continue;
-    shared[i] = uses[plan[i].newPath] > 1;
+    if (plan[i].failed) shared[i] = false;
   }
   for (std::size_t i = 0; i < plan.size(); ++i) {
     if (!shared[i]) continue;

@@ -64,6 +64,28 @@ TEST_F(RenameActions, RefusesEveryRowOfASharedDestination) {
   EXPECT_EQ(L"The following 1 file will be renamed:", listing()[0].baseFolder);
 }
 
+// Large groups, interleaved with rows of their own: each group is refused whole, and a
+// plan where thousands of rows share one destination stays quick.
+TEST_F(RenameActions, RefusesLargeSharedGroupsWholeAndNothingElse) {
+  RenameState many;
+  for (int i = 0; i < 20000; ++i) {
+    const std::wstring n = std::to_wstring(i);
+    many.files.push_back(i % 4 == 0 ? L"C:\\W\\own" + n + L".txt" : L"C:\\W\\" + n + (i % 2 ? L".a" : L".b"));
+  }
+  many.matchPattern = L"^\\d+";
+  many.replaceFormat = L"same";
+  const RenamePlan plan = buildPlan(many, disk);
+  ASSERT_EQ(15000u, plan.size()) << "the own* rows do not change";
+  std::size_t refusedA = 0, refusedB = 0;
+  for (const RenameEntry& row : plan) {
+    EXPECT_TRUE(row.failed) << ::testing::PrintToString(row.currentPath);
+    refusedA += row.newPath == L"same.a";
+    refusedB += row.newPath == L"same.b";
+  }
+  EXPECT_EQ(10000u, refusedA);
+  EXPECT_EQ(5000u, refusedB);
+}
+
 TEST_F(RenameActions, ComparesRelativeDestinationsOnly) {
   // Destinations in different folders collide when their relative paths are equal...
   select({L"C:\\One\\a1.txt", L"D:\\Two\\a2.txt"});

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 
 #include "engine/page_controls.h"
+#include "engine/rename_actions.h"
 #include "engine/rename_state.h"
 #include "shell/win32_file_system.h"
 #include "tests/wine/modal_catcher.h"
@@ -182,6 +184,52 @@ TEST_F(HostedPage, OnlyTheLinkIsDrawnBlue) {
 // A file system whose renames fail the way a handler's work can fail.
 struct NotStandard {};
 bool throwStandard = true;
+// Patterns meant to hang the matcher or the compiler: each keystroke must come back
+// promptly with the library's own message, Test must list the failure, and the page
+// must work normally afterwards.
+TEST_F(HostedPage, HostilePatternsEndInTheLibrarysMessageNotAHang) {
+  const std::wstring aaa(60, L'a');
+  folder.createFile(aaa + L"b", "x");
+  select({aaa + L"b"});
+  open();
+  struct Hostile {
+    std::wstring pattern;
+    const wchar_t* expected;  // a part of the example text
+  };
+  const Hostile cases[] = {
+      {L"(a+)+$", L"Invalid match - "},
+      {L"(a|aa)+(a|aa)+(a|aa)+$", L"Invalid match - "},
+      {std::wstring(1000, L'(') + L"a" + std::wstring(1000, L')'), L"Invalid match - Exceeded nested brace limit"},
+      {std::wstring(682, L'(') + L"a{1000}" + std::wstring(682, L')'), L""},
+      {L"a{2147483647}", L"No match"},
+  };
+  for (const Hostile& c : cases) {
+    const DWORD start = GetTickCount();
+    SetDlgItemTextW(page, kMatchEdit, c.pattern.c_str());
+    const DWORD took = GetTickCount() - start;
+    EXPECT_LT(took, 3000u) << "one keystroke with " << c.pattern.size() << " characters";
+    EXPECT_NE(std::wstring::npos, text(kExampleText).find(c.expected))
+        << ::testing::PrintToString(c.pattern.substr(0, 40)) << " gave " << ::testing::PrintToString(text(kExampleText));
+  }
+  SetDlgItemTextW(page, kMatchEdit, L"(a+)+$");
+  EXPECT_NE(std::wstring::npos, text(kExampleText).find(L"complexity")) << text(kExampleText);
+  {
+    SetDlgItemTextW(page, kReplaceEdit, L"x");
+    ModalCatcher catcher(IDOK);
+    const DWORD start = GetTickCount();
+    click(kSearchSubfoldersCheck);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(kTestButton, BN_CLICKED), 0);
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    // The example found no match, so Test is off; the plan itself must still refuse the row.
+    RenamePlan plan = buildPlan(state, *std::make_unique<Win32FileSystem>());
+    ASSERT_EQ(1u, plan.size());
+    EXPECT_TRUE(plan[0].failed);
+    EXPECT_NE(std::wstring::npos, plan[0].errorText.find(L"complexity")) << plan[0].errorText;
+  }
+  SetDlgItemTextW(page, kMatchEdit, L"b$");
+  EXPECT_EQ(L"\"b\"", text(kExampleText)) << "the page works as before";
+}
+
 class FailingCollection : public Win32FileSystem {
  public:
   int renameItem(const std::wstring&, const std::wstring&) override {
