@@ -478,6 +478,7 @@ int run(int renames, const std::wstring&) {
   QuietPage page;
   benchPreview(page);
 
+  if (renames == 0) return 0;
   std::vector<std::wstring> files;
   memory.addFolder(L"C:\\Renames");
   for (int i = 0; i < renames; ++i) {
