@@ -52,6 +52,20 @@ struct TransformCase {
   const wchar_t* expected;
 };
 
+template <std::size_t N>
+void expectTransforms(const TransformCase (&cases)[N]) {
+  RenameState state;
+  for (const auto& c : cases) {
+    state.matchPattern = c.pattern;
+    state.replaceFormat = c.format;
+    const TransformResult result = state.transformName(c.name);
+    EXPECT_TRUE(result.success) << ::testing::PrintToString(c.pattern);
+    EXPECT_EQ(std::wstring(c.expected), result.text)
+        << ::testing::PrintToString(c.pattern) << " / " << ::testing::PrintToString(c.format) << " on "
+        << ::testing::PrintToString(c.name);
+  }
+}
+
 TEST(TransformName, AppliesTheFormatToEveryMatch) {
   const TransformCase cases[] = {
       {L"(.*)", L"\\1", L"Report.doc", L"Report.doc"},
@@ -70,16 +84,7 @@ TEST(TransformName, AppliesTheFormatToEveryMatch) {
       {L"(a)|b", L"[$1]", L"ab", L"[a][]"},
       {L"x", L"y", L"", L""},
   };
-  RenameState state;
-  for (const auto& c : cases) {
-    state.matchPattern = c.pattern;
-    state.replaceFormat = c.format;
-    const TransformResult result = state.transformName(c.name);
-    EXPECT_TRUE(result.success) << ::testing::PrintToString(c.pattern);
-    EXPECT_EQ(std::wstring(c.expected), result.text)
-        << ::testing::PrintToString(c.pattern) << " / " << ::testing::PrintToString(c.format) << " on "
-        << ::testing::PrintToString(c.name);
-  }
+  expectTransforms(cases);
 }
 
 // Formats made of plain text, $1..$9 and $& are applied without the library's format
@@ -119,14 +124,7 @@ TEST(TransformName, DoesWhatTheReadmesExamplesShow) {
       {L"(?i)^copy of ", L"", L"Copy of report.doc", L"report.doc"},
       {L"^IMG_(\\d+)\\.JPG$", L"Holiday-$1.jpg", L"IMG_0001.JPG", L"Holiday-0001.jpg"},
   };
-  RenameState state;
-  for (const auto& c : cases) {
-    state.matchPattern = c.pattern;
-    state.replaceFormat = c.format;
-    const TransformResult result = state.transformName(c.name);
-    EXPECT_TRUE(result.success) << ::testing::PrintToString(c.pattern);
-    EXPECT_EQ(std::wstring(c.expected), result.text) << ::testing::PrintToString(c.pattern);
-  }
+  expectTransforms(cases);
 }
 
 TEST(TransformName, ReportsTheLibrarysMessageForAnInvalidPattern) {
