@@ -146,6 +146,23 @@ TEST_F(ShellExtension, ARefusedPageLeavesTheCountBalanced) {
   EXPECT_EQ(S_OK, canUnload());
 }
 
+// A modeless sheet of the test's own around the pages; null when it cannot be made.
+HWND openSheet(std::vector<HPROPSHEETPAGE>& pages) {
+  PROPSHEETHEADERW header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS;
+  header.pszCaption = L"Properties";
+  header.nPages = static_cast<UINT>(pages.size());
+  header.phpage = pages.data();
+  return reinterpret_cast<HWND>(PropertySheetW(&header));
+}
+
+std::wstring controlText(HWND page, int id) {
+  wchar_t text[256] = {};
+  GetDlgItemTextW(page, id, text, 256);
+  return text;
+}
+
 TEST_F(ShellExtension, ThePageKeepsTheModuleUntilTheSheetIsGone) {
   lark::TempFolder folder;
   const std::wstring file = folder.createFile(L"Report.doc", "r");
@@ -164,20 +181,11 @@ TEST_F(ShellExtension, ThePageKeepsTheModuleUntilTheSheetIsGone) {
   EXPECT_TRUE(mutexExists());
   EXPECT_EQ(S_FALSE, canUnload());
 
-  PROPSHEETHEADERW header = {};
-  header.dwSize = sizeof header;
-  header.dwFlags = PSH_MODELESS;
-  header.pszCaption = L"Report.doc Properties";
-  header.nPages = 1;
-  header.phpage = pages.data();
-  HWND sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+  HWND sheet = openSheet(pages);
   ASSERT_NE(nullptr, sheet);
   HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-  wchar_t text[256] = {};
-  GetDlgItemTextW(page, kSelectedCount, text, 256);
-  EXPECT_EQ(std::wstring(L"1 File"), text);
-  GetDlgItemTextW(page, kExampleText, text, 256);
-  EXPECT_EQ(std::wstring(L"\"Report.doc\""), text);
+  EXPECT_EQ(L"1 File", controlText(page, kSelectedCount));
+  EXPECT_EQ(L"\"Report.doc\"", controlText(page, kExampleText));
   DestroyWindow(sheet);
   EXPECT_FALSE(mutexExists()) << "closing the sheet released the last reference";
   EXPECT_EQ(S_OK, canUnload());
@@ -198,19 +206,11 @@ TEST_F(ShellExtension, APathTooLongForTheBufferIsLeftOutNotCut) {
   sheetExt->Release();
   object->Release();
   ASSERT_EQ(1u, pages.size());
-  PROPSHEETHEADERW header = {};
-  header.dwSize = sizeof header;
-  header.dwFlags = PSH_MODELESS;
-  header.nPages = 1;
-  header.phpage = pages.data();
-  HWND sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+  HWND sheet = openSheet(pages);
   ASSERT_NE(nullptr, sheet);
   HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-  wchar_t text[256] = {};
-  GetDlgItemTextW(page, kSelectedCount, text, 256);
-  EXPECT_EQ(std::wstring(L"1 File"), text);
-  GetDlgItemTextW(page, kExampleText, text, 256);
-  EXPECT_EQ(std::wstring(L"\"short.txt\""), text);
+  EXPECT_EQ(L"1 File", controlText(page, kSelectedCount));
+  EXPECT_EQ(L"\"short.txt\"", controlText(page, kExampleText));
   DestroyWindow(sheet);
   EXPECT_EQ(S_OK, canUnload());
 }
