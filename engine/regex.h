@@ -1,6 +1,13 @@
 // The one place where Boost.Regex is included, so every user gets the same character traits.
 #pragma once
 
+// Boost's backtracking stack may grow to BOOST_REGEX_MAX_BLOCKS blocks of 4 KB before a
+// search gives up with "Ran out of stack space". Some recursive patterns take about two
+// seconds a name to exhaust the default 4 MB, which froze the page at every keystroke;
+// at 512 KB they give up in a fiftieth of that. Patterns that need deep backtracking
+// on a 255-character name use well under a quarter of it.
+#define BOOST_REGEX_MAX_BLOCKS 128
+
 #if defined(_WIN32)
 // Boost's config unconditionally sets BOOST_REGEX_NO_W32 for gcc on Windows (an old
 // worry about <windows.h> and gcc code generation that does not apply to mingw-w64).
