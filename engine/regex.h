@@ -5,7 +5,7 @@
 // search gives up with "Ran out of stack space". Some recursive patterns take about two
 // seconds a name to exhaust the default 4 MB, which froze the page at every keystroke;
 // at 512 KB they give up in a fiftieth of that. Patterns that need deep backtracking
-// on a 255-character name use well under a quarter of it.
+// on a 255-character name, such as a recursion 255 levels deep, use at most a quarter.
 #define BOOST_REGEX_MAX_BLOCKS 128
 
 #if defined(_WIN32)
