@@ -11,7 +11,13 @@ TransformResult addCandidate(CandidateWalk& walk, const std::wstring& baseFolder
                              const std::wstring& destinationPath, const std::wstring& name) {
   RenameEntry entry = RenameEntry::candidate(baseFolder, destinationPath + name, sourcePath + name);
   TransformResult result = walk.transformer.transform(name);
-  if (result.success) {
+  if (result.success && holdsForbiddenNameCharacter(result.text)) {
+    // Never handed to the shell, which would read a wildcard as a pattern and rename
+    // onto another file; a folder refused here is not entered, as after a failed match.
+    entry.failed = true;
+    entry.errorText = forbiddenNameError(result.text);
+    result.success = false;
+  } else if (result.success) {
     entry.newPath = destinationPath + result.text;
   } else {
     entry.failed = true;

@@ -27,7 +27,8 @@ void collectCandidates(const RenameState& state, RenamePlan& plan, FileSystem& f
 void collectFolder(CandidateWalk& walk, const std::wstring& baseFolder, const std::wstring& sourcePath,
                    const std::wstring& destinationPath, bool renameFolders, bool searchSubfolders);
 
-// Makes and appends one row for an entry; returns the transformation's outcome.
+// Makes and appends one row for an entry; returns the transformation's outcome, a
+// failure when the new name holds a character that file names cannot.
 TransformResult addCandidate(CandidateWalk& walk, const std::wstring& baseFolder, const std::wstring& sourcePath,
                              const std::wstring& destinationPath, const std::wstring& name);
 

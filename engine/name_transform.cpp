@@ -10,6 +10,7 @@
 #include "engine/path_helpers.h"
 #include "engine/platform.h"
 #include "engine/regex.h"
+#include "engine/rename_plan.h"
 
 namespace lark {
 
@@ -209,7 +210,9 @@ void RenameState::refreshPreview(PageSurface& page) {
     const TransformResult result = transformer.transform(exampleName);
     if (result.success) {
       replaced = true;
-      replaceText = L"\"" + result.text + L"\"";
+      // Said at once, in the words Test would use, rather than only when Test is pressed.
+      replaceText = holdsForbiddenNameCharacter(result.text) ? forbiddenNameError(result.text)
+                                                             : L"\"" + result.text + L"\"";
     } else {
       replaceText = L"Invalid format - " + result.text;
     }

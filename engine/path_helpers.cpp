@@ -36,4 +36,11 @@ std::wstring extensionPart(const std::wstring& name) {
   return dot == std::wstring::npos ? name : name.substr(dot);
 }
 
+bool holdsForbiddenNameCharacter(const std::wstring& name) {
+  return std::any_of(name.begin(), name.end(), [](wchar_t unit) {
+    return unit < 0x20 || unit == L'<' || unit == L'>' || unit == L':' || unit == L'"' || unit == L'|' ||
+           unit == L'?' || unit == L'*';
+  });
+}
+
 }  // namespace lark

@@ -34,4 +34,10 @@ std::wstring folderPart(const std::wstring& path);
 // Deliberately does not stop at a separator: the icon lookup only wants a type hint.
 std::wstring extensionPart(const std::wstring& name);
 
+// True when a new name holds a character that no Windows file name can: < > : " | ? *
+// or a control character (U+0000..U+001F). The shell reads ? and * in a destination as
+// wildcards and would rename onto whatever file they match. Separators are not judged:
+// a new name may end in a backslash, and the shell refuses a move to another folder.
+bool holdsForbiddenNameCharacter(const std::wstring& name);
+
 }  // namespace lark

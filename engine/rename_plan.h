@@ -30,4 +30,8 @@ extern const wchar_t kMatchFailedPrefix[];      // "[ERROR: Match failed: "
 extern const wchar_t kSharedDestinationError[]; // appended to newPath
 extern const wchar_t kFileOperationError[];     // "[ERROR: File operation failed!]"
 
+// The text of a row whose new name no file name can hold (see holdsForbiddenNameCharacter):
+// the name itself, control characters drawn as their visible symbols, and what is wrong.
+std::wstring forbiddenNameError(const std::wstring& newName);
+
 }  // namespace lark

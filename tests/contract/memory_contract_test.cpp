@@ -2,6 +2,8 @@
 #include "tests/contract/rename_contract.h"
 #include "tests/engine/fakes.h"
 
+#include <map>
+
 namespace lark::contract {
 namespace {
 
@@ -11,6 +13,12 @@ class MemoryDisk {
   void addFile(const std::wstring& relative) { disk_.addFile(root() + L"\\" + relative); }
   void addFolder(const std::wstring& relative) { disk_.addFolder(root() + L"\\" + relative); }
   FileSystem& fileSystem() { return disk_; }
+  // Every path below the root with its attributes: the memory disk holds no content.
+  std::map<std::wstring, std::uint64_t> snapshot() {
+    std::map<std::wstring, std::uint64_t> out;
+    for (const std::wstring& path : disk_.tree(root())) out[path] = disk_.attributes(path);
+    return out;
+  }
 
  private:
   fakes::MemoryFileSystem disk_;

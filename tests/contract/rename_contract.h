@@ -11,6 +11,7 @@
 
 #include "engine/platform.h"
 #include "engine/rename_actions.h"
+#include "tests/engine/plan_rows.h"
 
 namespace lark::contract {
 
@@ -42,6 +43,22 @@ class AnsweringPage : public PageSurface {
   bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
   void showListing(RenamePlan& plan) override { shown = plan; }
   RenamePlan shown;
+};
+
+// Forwards to another file system and records every rename it is asked for.
+class RecordingFileSystem : public FileSystem {
+ public:
+  explicit RecordingFileSystem(FileSystem& target) : target_(target) {}
+  std::uint32_t attributes(const std::wstring& path) override { return target_.attributes(path); }
+  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override { return target_.listFolder(pattern); }
+  int renameItem(const std::wstring& from, const std::wstring& to) override {
+    renames.push_back(from + L" > " + to);
+    return target_.renameItem(from, to);
+  }
+  std::vector<std::wstring> renames;
+
+ private:
+  FileSystem& target_;
 };
 
 template <typename Disk>
@@ -123,8 +140,55 @@ TYPED_TEST_P(RenameContract, RunsAWholeRenameOnTheDisk) {
   EXPECT_EQ((std::vector<std::wstring>{this->full(L"t0p.jpg")}), state.files);
 }
 
+// The shell reads ? and * in a destination as a pattern: a.txt renamed to "a*b.log"
+// overwrote ab.log, and "a.t?t" was reported renamed while nothing moved. Such names,
+// and every other one a file name cannot hold, become error rows the shell never sees;
+// a folder refused so is not entered. Every file keeps its name and content.
+TYPED_TEST_P(RenameContract, RefusesNewNamesThatFileNamesCannotHold) {
+  for (const wchar_t* file : {L"a.txt", L"ab.log", L"a.log", L"Album\\m.txt", L"Album\\Sub\\m2.txt", L"Albuq\\m.txt"}) {
+    this->disk.addFile(file);
+  }
+  auto refused = [](const std::wstring& item, const std::wstring& shown) {
+    return item + L" ! [ERROR: Invalid file name \"" + shown +
+           L"\": names cannot contain < > : \" | ? * or control characters] (" + item + L")";
+  };
+  const struct {
+    const wchar_t* selected;
+    const wchar_t* pattern;
+    const wchar_t* format;
+    std::wstring row;
+  } cases[] = {
+      {L"a.txt", L"\\.txt$", L"*b.log", refused(L"a.txt", L"a*b.log")},  // would overwrite ab.log
+      {L"a.txt", L"\\.txt$", L"?log", refused(L"a.txt", L"a?log")},       // would overwrite a.log
+      {L"a.txt", L"x", L"?", refused(L"a.txt", L"a.t?t")},                  // matches only itself
+      {L"Album", L"m", L"*", refused(L"Album", L"Albu*")},                 // nothing below it either
+      {L"a.txt", L"^a", L"<", refused(L"a.txt", L"<.txt")},
+      {L"a.txt", L"^a", L">", refused(L"a.txt", L">.txt")},
+      {L"a.txt", L"^a", L":", refused(L"a.txt", L":.txt")},
+      {L"a.txt", L"^a", L"\"", refused(L"a.txt", L"\".txt")},
+      {L"a.txt", L"^a", L"|", refused(L"a.txt", L"|.txt")},
+      {L"a.txt", L"^a", L"\\t", refused(L"a.txt", L"\x2409.txt")},  // a tab, shown as its symbol
+  };
+  RecordingFileSystem shell(this->disk.fileSystem());
+  const auto before = this->disk.snapshot();
+  for (const auto& c : cases) {
+    RenameState state;
+    state.setSelection({this->full(c.selected)}, shell);
+    state.renameFolders = true;
+    state.matchPattern = c.pattern;
+    state.replaceFormat = c.format;
+    AnsweringPage page;
+    performRename(state, page, shell);
+    ASSERT_FALSE(page.shown.empty());
+    EXPECT_EQ(L"No files were renamed:", page.shown[0].baseFolder) << ::testing::PrintToString(c.format);
+    EXPECT_EQ(std::vector<std::wstring>{c.row}, fakes::rows(RenamePlan(page.shown.begin() + 1, page.shown.end())));
+  }
+  EXPECT_EQ(std::vector<std::wstring>{}, shell.renames) << "the shell saw none of these names";
+  EXPECT_EQ(before, this->disk.snapshot()) << "every file keeps its name and its content";
+}
+
 REGISTER_TYPED_TEST_SUITE_P(RenameContract, ReportsAttributes, ListsAFolderWithItsDotEntries,
                             RenamesAFileOrAFolderWithItsContents, RefusesAnExistingDestinationAndAMissingSource,
-                            RunsAWholeRenameOnTheDisk);
+                            RunsAWholeRenameOnTheDisk, RefusesNewNamesThatFileNamesCannotHold);
 
 }  // namespace lark::contract

@@ -12,6 +12,7 @@ class RealDisk {
   void addFile(const std::wstring& relative) { folder_.createFile(relative, "content of " + std::string(relative.begin(), relative.end())); }
   void addFolder(const std::wstring& relative) { folder_.createFolder(relative); }
   FileSystem& fileSystem() { return disk_; }
+  TreeHashes snapshot() const { return hashTree(folder_.path()); }
 
  private:
   TempFolder folder_;

@@ -72,5 +72,20 @@ TEST(PathHelpers, EditsInPlace) {
   }
 }
 
+TEST(PathHelpers, KnowsTheCharactersNoFileNameCanHold) {
+  const struct {
+    std::wstring name;
+    bool forbidden;
+  } cases[] = {
+      {L"plain name.txt", false}, {L"", false},         {L"Sub\\x.txt", false}, {L"a/b", false},
+      {L"trailing. ", false},     {L"caf\u00e9", false}, {L"\x7f", false},       {L"a*b", true},
+      {L"a?b", true},             {L"x<", true},        {L">x", true},          {L"C:x", true},
+      {L"\"", true},              {L"|", true},         {L"\x1f", true},        {std::wstring(1, L'\0'), true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.forbidden, holdsForbiddenNameCharacter(c.name)) << ::testing::PrintToString(c.name);
+  }
+}
+
 }  // namespace
 }  // namespace lark

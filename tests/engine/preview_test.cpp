@@ -57,6 +57,16 @@ TEST_F(RefreshPreview, ShowsTheMatchedPartAndTheWholeNewName) {
   EXPECT_EQ((Preview{L"1 File", L"\"oc\"", true, true, L"\"Report.d\"", true, true}), refresh());
 }
 
+TEST_F(RefreshPreview, SaysAtOnceThatANameFileNamesCannotHoldWillBeRefused) {
+  state.files = {L"C:\\Work\\a.txt"};
+  state.matchPattern = L"\\.txt$";
+  state.replaceFormat = L"*.log";
+  EXPECT_EQ((Preview{L"1 File", L"\".txt\"", true, true,
+                     L"[ERROR: Invalid file name \"a*.log\": names cannot contain < > : \" | ? * or control characters]",
+                     true, true}),
+            refresh());
+}
+
 TEST_F(RefreshPreview, FindsTheFirstMatchingCandidateAndStaysOnIt) {
   state.files = {L"C:\\a.txt", L"C:\\b.txt", L"C:\\c.doc", L"C:\\d.doc"};
   state.matchPattern = L"doc";

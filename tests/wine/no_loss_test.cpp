@@ -18,48 +18,7 @@
 namespace lark {
 namespace {
 
-// Relative path -> FNV-1a hash of the content, for every file below a folder. Long paths
-// are read through the \\?\ form; links are not followed, and depth is bounded so a
-// link the platform does not flag still cannot loop.
-void snapshot(const std::wstring& folder, const std::wstring& prefix, std::map<std::wstring, std::uint64_t>& out, int depth = 0) {
-  if (depth > 40) return;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((L"\\\\?\\" + folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  std::vector<std::wstring> subfolders;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) subfolders.push_back(name);
-      continue;
-    }
-    std::uint64_t hash = 1469598103934665603ull;
-    HANDLE file = CreateFileW((L"\\\\?\\" + folder + L"\\" + name).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      char buffer[4096];
-      DWORD count = 0;
-      while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count) {
-        for (DWORD i = 0; i < count; ++i) hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
-      }
-      CloseHandle(file);
-    } else {
-      hash = 0;  // unreadable: still counted as present
-    }
-    out[prefix + name] = hash;
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  for (const auto& name : subfolders) snapshot(folder + L"\\" + name, prefix + name + L"\\", out, depth + 1);
-}
-
-std::map<std::wstring, std::uint64_t> snapshot(const std::wstring& folder) {
-  std::map<std::wstring, std::uint64_t> out;
-  snapshot(folder, std::wstring(), out);
-  return out;
-}
-
-std::vector<std::uint64_t> contents(const std::map<std::wstring, std::uint64_t>& files) {
+std::vector<std::uint64_t> contents(const TreeHashes& files) {
   std::vector<std::uint64_t> hashes;
   for (const auto& [path, hash] : files) hashes.push_back(hash);
   std::sort(hashes.begin(), hashes.end());
@@ -75,7 +34,7 @@ class NoLoss : public ::testing::Test {
   // file is still there with its content, and that each row agrees with the disk.
   void rename(const std::vector<std::wstring>& selected, const std::wstring& pattern, const std::wstring& format,
               bool renameFolders = false) {
-    if (before.empty()) before = snapshot(folder.path());
+    if (before.empty()) before = hashTree(folder.path());
     std::vector<std::wstring> paths;
     for (const auto& name : selected) paths.push_back(folder.path() + L"\\" + name);
     state.setSelection(paths, disk);
@@ -99,7 +58,7 @@ class NoLoss : public ::testing::Test {
     }
   }
   void expectNothingLost() {
-    after = snapshot(folder.path());
+    after = hashTree(folder.path());
     EXPECT_EQ(before.size(), after.size()) << "files lost";
     EXPECT_EQ(contents(before), contents(after)) << "content lost or changed";
   }
@@ -114,7 +73,7 @@ class NoLoss : public ::testing::Test {
   Win32FileSystem disk;
   RenameState state;
   contract::AnsweringPage page;
-  std::map<std::wstring, std::uint64_t> before, after;
+  TreeHashes before, after;
   std::size_t shellBoxes = 0;
   bool holdingFiles = false;  // a held file cannot be read until it is let go
 };
@@ -123,7 +82,7 @@ const std::wstring kFailed = L"[ERROR: File operation failed!]";
 using Texts = std::vector<std::wstring>;
 using Names = std::vector<std::wstring>;
 
-Names names(const std::map<std::wstring, std::uint64_t>& files) {
+Names names(const TreeHashes& files) {
   Names out;
   for (const auto& [path, hash] : files) out.push_back(path);
   return out;
@@ -187,7 +146,7 @@ TEST_F(NoLoss, AChangeOfLetterCaseOnly) {
 TEST_F(NoLoss, AFileHeldOpenWithoutSharing) {
   const std::wstring path = folder.createFile(L"held.txt", "held");
   folder.createFile(L"free.txt", "free");
-  before = snapshot(folder.path());  // while the file can still be read
+  before = hashTree(folder.path());  // while the file can still be read
   HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
   holdingFiles = true;

@@ -2,6 +2,7 @@
 #include "tests/wine/temp_folder.h"
 
 #include <stdexcept>
+#include <vector>
 
 namespace lark {
 
@@ -63,6 +64,49 @@ void removeTree(const std::wstring& path) {
     FindClose(find);
   }
   RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+std::uint64_t hashFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  std::uint64_t hash = 1469598103934665603ull;
+  char buffer[4096];
+  DWORD count = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count) {
+    for (DWORD i = 0; i < count; ++i) hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+  }
+  CloseHandle(file);
+  return hash;
+}
+
+void hashTree(const std::wstring& folder, const std::wstring& prefix, TreeHashes& out, int depth) {
+  if (depth > 40) return;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((L"\\\\?\\" + folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  std::vector<std::wstring> subfolders;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) subfolders.push_back(name);
+      continue;
+    }
+    out[prefix + name] = hashFile(L"\\\\?\\" + folder + L"\\" + name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  for (const auto& name : subfolders) hashTree(folder + L"\\" + name, prefix + name + L"\\", out, depth + 1);
+}
+
+}  // namespace
+
+TreeHashes hashTree(const std::wstring& folder) {
+  TreeHashes out;
+  hashTree(folder, std::wstring(), out, 0);
+  return out;
 }
 
 }  // namespace lark

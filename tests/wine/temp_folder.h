@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 
 namespace lark {
@@ -26,5 +28,11 @@ class TempFolder {
 
 // Removes a folder and everything below it.
 void removeTree(const std::wstring& path);
+
+// Relative path -> FNV-1a hash of the content, for every file below a folder (0 for one
+// that cannot be read). Long paths are read through the \\?\ form; links are not
+// followed, and depth is bounded so a link the platform does not flag cannot loop.
+using TreeHashes = std::map<std::wstring, std::uint64_t>;
+TreeHashes hashTree(const std::wstring& folder);
 
 }  // namespace lark
