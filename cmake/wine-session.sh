@@ -2,26 +2,83 @@
 # Runs a command inside a Wine session of its own: an Xvfb display, a private prefix
 # (made once and kept), and a persistent wineserver. At the end it stops only what it
 # started: its Xvfb by pid and the wineserver of its own prefix.
-#   wine-session.sh PREFIX COMMAND [ARGS...]
+#   wine-session.sh KIND PREFIX COMMAND [ARGS...]
+# KIND is the Wine and prefix the session runs:
+#   win64  the host's 64-bit Wine, a 64-bit prefix
+#   win32  the Debian root's Wine, a 32-bit-only prefix (32-bit Windows)
+#   wow64  the Debian root's Wine, a 64-bit prefix with the 32-bit subsystem
+# The root's sessions mount what the root needs in a private mount namespace, which
+# ends with the session however the session ends. On a machine that cannot run 32-bit
+# programs they say so once and run the command with LARK_WINE_SKIP set; the test
+# runners then report their tests as skipped (exit 77), never as passed.
 set -uo pipefail
 
-prefix=$1
-shift
+kind=$1
+prefix=$2
+shift 2
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/.." && pwd)
 
 if [[ ${LARK_WINE_SESSION:-} == "$prefix" ]]; then
   exec "$@"
 fi
 
+case $kind in
+  win64) unset LARK_WINE_ROOT LARK_WINE_NAMESPACE LARK_WINE_SKIP ;;
+  win32 | wow64)
+    if [[ -z ${LARK_WINE_NAMESPACE:-} ]]; then
+      bash "$here/can-run-32bit.sh"
+      case $? in
+        0) ;;
+        1)
+          echo "wine-session: this machine cannot run 32-bit programs; the $kind tests are skipped" >&2
+          export LARK_WINE_SKIP="this machine cannot run 32-bit programs" LARK_WINE_SESSION=$prefix
+          exec "$@"
+          ;;
+        *) exit 1 ;;
+      esac
+      if [[ $(id -u) -ne 0 ]]; then
+        echo "wine-session: 32-bit Wine runs in a Debian root entered with unshare and chroot, which need root: run as root" >&2
+        exit 1
+      fi
+      root=$("$here/wine-root.sh") || { echo "wine-session: the Debian root with 32-bit Wine could not be made" >&2; exit 1; }
+      export LARK_WINE_ROOT=$root LARK_WINE_NAMESPACE=$$
+      exec unshare --mount --propagation private "$0" "$kind" "$prefix" "$@"
+    fi
+    # Inside the private namespace: what the root's Wine needs to see, at the same paths.
+    root=$LARK_WINE_ROOT
+    mount -t proc proc "$root/proc" && mount --rbind /dev "$root/dev" && mount --bind /tmp "$root/tmp" || {
+      echo "wine-session: cannot mount into $root" >&2
+      exit 1
+    }
+    mounted=(/tmp)
+    for folder in "$top" "$(dirname "$prefix")" "$PWD"; do
+      for done_folder in "${mounted[@]}"; do
+        [[ $folder == "$done_folder" || $folder == "$done_folder"/* ]] && continue 2
+      done
+      mkdir -p "$root$folder" && mount --bind "$folder" "$root$folder" || {
+        echo "wine-session: cannot mount $folder into $root" >&2
+        exit 1
+      }
+      mounted+=("$folder")
+    done
+    ;;
+  *)
+    echo "wine-session: unknown kind $kind (win64, win32 or wow64)" >&2
+    exit 2
+    ;;
+esac
+
+wine=$here/wine.sh
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
-wineserver=/usr/lib/wine/wineserver64
-[[ -x $wineserver ]] || wineserver=wineserver
+[[ $kind == win32 ]] && export WINEARCH=win32
 
 xvfb_pid=""
 cleanup() {
-  WINEPREFIX=$prefix timeout -k 5 20 "$wineserver" -k 2>/dev/null
+  timeout -k 5 20 "$wine" --server -k 2>/dev/null
   if [[ -n $xvfb_pid ]]; then
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
@@ -49,18 +106,18 @@ fi
 mkdir -p "$(dirname "$prefix")"
 if [[ ! -f $prefix/.lark-ready ]]; then
   rm -rf "$prefix"
-  echo "wine-session: creating the Wine prefix $prefix" >&2
-  timeout -k 5 180 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || { echo "wine-session: wineboot failed" >&2; exit 1; }
+  echo "wine-session: creating the $kind Wine prefix $prefix" >&2
+  timeout -k 5 180 "$wine" wineboot -i >/dev/null 2>&1 || { echo "wine-session: wineboot failed" >&2; exit 1; }
   # Without a window manager every hidden top-level window stalls for two seconds.
-  timeout -k 5 60 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-  timeout -k 5 60 "$wineserver" -w
+  timeout -k 5 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  timeout -k 5 60 "$wine" --server -w
   touch "$prefix/.lark-ready"
 fi
 
-"$wineserver" -p
+"$wine" --server -p
 # The first program of a session starts Wine's own services (devices, the desktop),
 # which live as long as the wineserver. Start them here with no terminal or pipe of
 # ours, or a caller such as CTest waits for them to close their output forever.
-timeout -k 5 60 /usr/lib/wine/wine64 cmd.exe /c exit </dev/null >/dev/null 2>&1
+timeout -k 5 60 "$wine" cmd.exe /c exit </dev/null >/dev/null 2>&1
 export LARK_WINE_SESSION=$prefix
 "$@"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Runs inside a Wine session: the engine's preview for the sample files, pattern by pattern.
+#   demo-preview.sh TREE SAMPLES
 set -euo pipefail
 cd "$(dirname "$0")/.."
-samples=build/samples
+tree=$1
+samples=$2
 winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
-preview() { timeout -k 5 60 /usr/lib/wine/wine64 build/win64/lark-preview.exe "$@"; }
+preview() { timeout -k 5 60 cmake/wine.sh "build/$tree/lark-preview.exe" "$@"; }
 
 jpg=$(winpath "$samples/IMG_0001.JPG")
 draft=$(winpath "$samples/report-draft.txt")

@@ -1,22 +1,15 @@
 #!/usr/bin/env bash
-# The quick start's main job: installs what is missing, builds everything, registers the
-# x86_64 extension in the build tree's private Wine prefix and opens Wine's own
-# Properties sheet of sample files with the Rename tab in front.
-#   run.sh           show the page (on $DISPLAY when set, else on Xvfb), write a screenshot
+# The quick start's main job: installs what is missing, builds everything, and for each
+# build (x86_64 under 64-bit Wine, i686 under 32-bit Wine) registers the extension in
+# that tree's private Wine prefix and opens Wine's own Properties sheet of sample files
+# with the Rename tab in front.
+#   run.sh           show the page (on $DISPLAY when set, else on Xvfb), write screenshots
 #   run.sh --demo    also type a pattern, run Test and Rename, and print the listings
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
-echo "Windows installer: $PWD/build/win64/bin/Larkspindle-1.0.0.3-setup.exe"
-
-samples=$PWD/build/samples
-rm -rf "$samples"
-mkdir -p "$samples/Holiday 2026"
-for name in "IMG_0001.JPG" "IMG_0002.JPG" "report-draft.txt" "Café menu.txt" "20261208 minutes.doc"; do
-  echo "$name" >"$samples/$name"
-done
-echo photo >"$samples/Holiday 2026/IMG_0003.JPG"
+echo "Windows installer: $(ls "$PWD"/build/win64/bin/Larkspindle-*-setup.exe)"
 
 mode=()
 [[ ${1:-} == --demo ]] && mode=(--demo)
@@ -26,17 +19,31 @@ if [[ -n ${DISPLAY:-} && ${1:-} != --demo ]]; then
   export LARK_WINE_DISPLAY=user
   stay=(--stay)
 fi
-shot=$PWD/build/rename-page.bmp
-winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
-export samples shot
-cmake/wine-session.sh "$PWD/build/win64/wine" bash -c '
-  set -e
-  wine=/usr/lib/wine/wine64
-  dll=$(echo "Z:$PWD/build/win64/bin/Larkspindle.dll" | tr / "\\\\")
-  timeout -k 5 60 $wine regsvr32 /s "$dll"
-  echo "registered $dll in the private Wine prefix"
-  bash scripts/demo-preview.sh
-  timeout -k 5 600 $wine build/win64/lark-show.exe "$@" "$(echo "Z:$shot" | tr / "\\\\")" \
-    "$(echo "Z:$samples" | tr / "\\\\")" IMG_0001.JPG IMG_0002.JPG report-draft.txt
-' run "${stay[@]}" "${mode[@]}"
-convert "$shot" "${shot%.bmp}.png" 2>/dev/null && echo "screenshot of the page: ${shot%.bmp}.png"
+export LARK_RUN_ARGS="${stay[*]} ${mode[*]}"
+
+for tree in win64 win32; do
+  samples=$PWD/build/$tree/samples
+  rm -rf "$samples"
+  mkdir -p "$samples/Holiday 2026"
+  for name in "IMG_0001.JPG" "IMG_0002.JPG" "report-draft.txt" "Café menu.txt" "20261208 minutes.doc"; do
+    echo "$name" >"$samples/$name"
+  done
+  echo photo >"$samples/Holiday 2026/IMG_0003.JPG"
+  shot=$PWD/build/rename-page-$tree.bmp
+  rm -f "$shot"
+  echo "== the $tree build"
+  cmake/wine-session.sh "$tree" "$PWD/build/$tree/wine" bash -c '
+    set -e
+    tree=$1 samples=$2 shot=$3
+    [[ -n ${LARK_WINE_SKIP:-} ]] && { echo "skipped: $LARK_WINE_SKIP"; exit 0; }
+    windows() { echo "Z:$1" | tr / "\\\\"; }
+    timeout -k 5 60 cmake/wine.sh regsvr32 /s "$(windows "$PWD/build/$tree/bin/Larkspindle.dll")"
+    echo "registered $(windows "$PWD/build/$tree/bin/Larkspindle.dll") in the private Wine prefix"
+    bash scripts/demo-preview.sh "$tree" "$samples"
+    timeout -k 5 600 cmake/wine.sh "build/$tree/lark-show.exe" $LARK_RUN_ARGS "$(windows "$shot")" \
+      "$(windows "$samples")" IMG_0001.JPG IMG_0002.JPG report-draft.txt
+  ' run "$tree" "$samples" "$shot"
+  if [[ -f $shot ]] && convert "$shot" "${shot%.bmp}.png" 2>/dev/null; then
+    echo "screenshot of the $tree page: ${shot%.bmp}.png"
+  fi
+done

@@ -2,7 +2,13 @@
 """Installs and uninstalls Larkspindle with its real installer in a Wine prefix of its own,
 and compares the registry and drive C before the install and after the uninstall.
 
-    installer_test.py PREFIX SETUP_EXE DLL64 DLL32
+    installer_test.py win64 PREFIX SETUP_EXE DLL64 DLL32
+    installer_test.py wow64 PREFIX SETUP_EXE DLL64 DLL32 CLIENT64 CLIENT32
+
+With win64, the prefix is the host's 64-bit Wine without a working 32-bit regsvr32.
+With wow64, it is a 64-bit system with the 32-bit subsystem: both registrations are
+checked in both registry views, and the real-client test of each build shows the Rename
+page of its own DLL from the Properties sheet.
 """
 import os
 import re
@@ -11,11 +17,16 @@ import subprocess
 import sys
 import tempfile
 
-PREFIX, SETUP, DLL64, DLL32 = (os.path.abspath(a) for a in sys.argv[1:5])
+KIND = sys.argv[1]
+PREFIX, SETUP, DLL64, DLL32 = (os.path.abspath(a) for a in sys.argv[2:6])
 HERE = os.path.dirname(os.path.abspath(__file__))
+WINE = os.path.join(HERE, "..", "..", "cmake", "wine.sh")
 if os.environ.get("LARK_WINE_SESSION") != PREFIX:
     session = os.path.join(HERE, "..", "..", "cmake", "wine-session.sh")
-    os.execv(session, [session, PREFIX, sys.executable, *sys.argv])
+    os.execv(session, [session, KIND, PREFIX, sys.executable, *sys.argv])
+if os.environ.get("LARK_WINE_SKIP"):
+    print("skipped:", os.environ["LARK_WINE_SKIP"])
+    sys.exit(77)
 
 CLSID = "{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}"
 CLASSES = r"HKEY_LOCAL_MACHINE\Software\Classes"
@@ -38,7 +49,7 @@ def check(what, expected, actual):
 
 
 def wine(*args, timeout=120):
-    run = subprocess.run(["timeout", "-k", "5", str(timeout), "/usr/lib/wine/wine64", *args],
+    run = subprocess.run(["timeout", "-k", "5", str(timeout), WINE, *args],
                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     return run.returncode
 
@@ -207,12 +218,78 @@ def check_installed(snapshot, folder, label):
     check(f"{label}: quiet uninstall", True, entry.get("QuietUninstallString", "").endswith(' /S"'))
 
 
+def query(key, name, view):
+    """The data of a string value in one registry view, or None. Each view is read by the
+    reg of its own bitness: Wine's 64-bit reg with /reg:32 misses the keys that both
+    views share (HKCR\\* and HKCR\\Directory), which Windows' shows."""
+    reg = r"C:\windows\syswow64\reg.exe" if view == 32 else r"C:\windows\system32\reg.exe"
+    run = subprocess.run(["timeout", "-k", "5", "60", WINE, reg, "query", key, *(["/ve"] if name is None else ["/v", name]),
+                          f"/reg:{view}"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    if run.returncode != 0:
+        return None
+    for line in run.stdout.decode("utf-8", "replace").splitlines():
+        parts = line.strip().split("    ")
+        if len(parts) == 3 and parts[1] == "REG_SZ":
+            return parts[2]
+    return None
+
+
+def registration(view):
+    """The six entries registration writes, as one view of the registry holds them."""
+    server = rf"HKCR\CLSID\{CLSID}\InprocServer32"
+    return {
+        "* handler": query(r"HKCR\*\shellex\PropertySheetHandlers\Larkspindle", None, view),
+        "Directory handler": query(r"HKCR\Directory\shellex\PropertySheetHandlers\Larkspindle", None, view),
+        "class": query(rf"HKCR\CLSID\{CLSID}", None, view),
+        "server": query(server, None, view),
+        "threading model": query(server, "ThreadingModel", view),
+        "approved": query(APPROVED, CLSID, view),
+    }
+
+
+def shows_page_of(client, dll):
+    """Runs a real-client test program, which opens the Properties sheet of a file and
+    checks that its Rename page, and the context its dialogs run under, come from `dll`."""
+    run = subprocess.run(["timeout", "-k", "5", "120", WINE, client, "--gtest_brief=1"],
+                         env=dict(os.environ, LARK_EXPECT_DLL=dll), stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if run.returncode != 0:
+        print(run.stdout.decode("utf-8", "replace"))
+    return run.returncode
+
+
+def main_wow64(client64, client32):
+    folder = r"C:\Program Files\Larkspindle"
+    absent = {name: None for name in registration(64)}
+    check("nothing registered before the install, 64-bit view", absent, registration(64))
+    check("nothing registered before the install, 32-bit view", absent, registration(32))
+    check("silent install", 0, install())
+    installed = registry()
+    check_installed(installed, folder, "install")
+    for view, dll in ((64, folder + r"\Larkspindle.dll"), (32, folder + r"\x86\Larkspindle.dll")):
+        check(f"registration in the {view}-bit view", {
+            "* handler": CLSID, "Directory handler": CLSID, "class": "Larkspindle Class", "server": dll,
+            "threading model": "Apartment", "approved": "Larkspindle"}, registration(view))
+    check("a 64-bit program's sheet shows the x64 DLL's page", 0, shows_page_of(client64, folder + r"\Larkspindle.dll"))
+    check("a 32-bit program's sheet shows the x86 DLL's page", 0, shows_page_of(client32, folder + r"\x86\Larkspindle.dll"))
+    check("uninstall", 0, uninstall(installed))
+    check("nothing registered after the uninstall, 64-bit view", absent, registration(64))
+    check("nothing registered after the uninstall, 32-bit view", absent, registration(32))
+    check("both DLLs removed", [False, False],
+          [os.path.exists(unix_path(folder + r"\Larkspindle.dll")), os.path.exists(unix_path(folder + r"\x86\Larkspindle.dll"))])
+    check("install folder removed", False, os.path.exists(unix_path(folder)))
+    shutil.rmtree(SCRATCH)
+    print(f"{passes} checks passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
 def main():
+    if KIND == "wow64":
+        return main_wow64(*(os.path.abspath(a) for a in sys.argv[6:8]))
     whole_clean = registry(WHOLE_REGISTRY)
     if UNINSTALL in whole_clean or os.path.exists(unix_path(r"C:\Program Files\Larkspindle")):
         # An interrupted run left its install behind: start again from a new prefix.
         print("installer_test: the prefix holds an earlier install; making a new one")
-        subprocess.run(["timeout", "-k", "5", "20", "/usr/lib/wine/wineserver64", "-k"],
+        subprocess.run(["timeout", "-k", "5", "20", WINE, "--server", "-k"],
                        env=dict(os.environ, WINEPREFIX=PREFIX))
         shutil.rmtree(PREFIX)
         return RESTART

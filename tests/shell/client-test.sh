@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Registers the DLL in the test prefix, runs the real-client test against Wine's own
 # Properties sheet, and unregisters it again.
-#   client-test.sh PREFIX DLL TEST_PROGRAM
+#   client-test.sh KIND PREFIX DLL TEST_PROGRAM
 set -uo pipefail
-prefix=$1
+kind=$1
+prefix=$2
+here=$(dirname "$0")
 if [[ ${LARK_WINE_SESSION:-} != "$prefix" ]]; then
-  exec "$(dirname "$0")/../../cmake/wine-session.sh" "$prefix" "$0" "$@"
+  exec "$here/../../cmake/wine-session.sh" "$kind" "$prefix" "$0" "$@"
 fi
-dll="Z:$(echo "$2" | tr / '\\')"
-timeout -k 5 60 /usr/lib/wine/wine64 regsvr32 /s "$dll" || { echo "registration failed"; exit 1; }
-timeout -k 5 120 /usr/lib/wine/wine64 "$3" --gtest_brief=1
+[[ -n ${LARK_WINE_SKIP:-} ]] && { echo "skipped: $LARK_WINE_SKIP"; exit 77; }
+wine=$here/../../cmake/wine.sh
+dll="Z:$(echo "$3" | tr / '\\')"
+export LARK_EXPECT_DLL=$dll
+timeout -k 5 60 "$wine" regsvr32 /s "$dll" || { echo "registration failed"; exit 1; }
+timeout -k 5 120 "$wine" "$4" --gtest_brief=1
 status=$?
-timeout -k 5 60 /usr/lib/wine/wine64 regsvr32 /s /u "$dll"
+timeout -k 5 60 "$wine" regsvr32 /s /u "$dll"
 exit $status

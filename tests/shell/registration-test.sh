@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Registers and unregisters the x86_64 DLL with Wine's own regsvr32 and checks the
-# registry with reg query: the six entries, a second registration, two unregistrations,
-# and a module path holding a single quote.
-#   registration-test.sh PREFIX DLL
+# Registers and unregisters the DLL with Wine's own regsvr32 (the 32-bit one for the
+# i686 build) and checks the registry with reg query: the six entries, a second
+# registration, two unregistrations, and a module path holding a single quote.
+#   registration-test.sh KIND PREFIX DLL
 set -uo pipefail
-prefix=$1
-dll=$2
+kind=$1
+prefix=$2
+dll=$3
 here=$(dirname "$0")
 if [[ ${LARK_WINE_SESSION:-} != "$prefix" ]]; then
-  exec "$here/../../cmake/wine-session.sh" "$prefix" "$0" "$@"
+  exec "$here/../../cmake/wine-session.sh" "$kind" "$prefix" "$0" "$@"
 fi
-wine() { timeout -k 5 60 /usr/lib/wine/wine64 "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+[[ -n ${LARK_WINE_SKIP:-} ]] && { echo "skipped: $LARK_WINE_SKIP"; exit 77; }
+wine() { timeout -k 5 60 "$here/../../cmake/wine.sh" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 clsid='{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}'
 failures=0
 passes=0

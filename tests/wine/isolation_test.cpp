@@ -72,6 +72,32 @@ TEST_F(Isolation, MarksLargeEnoughPageDescriptionsWithTheModulesContext) {
   isolatedDestroyPropertySheetPage(page);
 }
 
+// A description carries hActCtx from 52 bytes in a 32-bit build (96 in a 64-bit one):
+// from there on the page gets the flag and the module's own context, below it neither.
+TEST_F(Isolation, MarksDescriptionsFromTheSizeThatCarriesAContext) {
+  const ActivationFunctions fake = {fakeActivate, fakeDeactivate};
+  replaceActivationFunctions(&fake);
+  HANDLE own = nullptr;
+  ACTIVATION_CONTEXT_BASIC_INFORMATION info = {};
+  if (QueryActCtxW(QUERY_ACTCTX_FLAG_ACTCTX_IS_ADDRESS | QUERY_ACTCTX_FLAG_NO_ADDREF,
+                   reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(&closeAtOnce)), nullptr,
+                   ActivationContextBasicInformation, &info, sizeof info, nullptr)) {
+    own = info.hActCtx;
+  }
+  const DWORD carriesContext = sizeof(void*) == 4 ? 52 : 96;
+  const HANDLE untouched = reinterpret_cast<HANDLE>(0x5a5a);
+  for (const DWORD size : {carriesContext - 4, carriesContext, static_cast<DWORD>(sizeof(PROPSHEETPAGEW))}) {
+    PROPSHEETPAGEW page = description(size, PSP_DEFAULT);
+    page.hActCtx = untouched;
+    HPROPSHEETPAGE created = isolatedCreatePropertySheetPage(&page);
+    ASSERT_NE(nullptr, created) << size;
+    const bool carries = size >= carriesContext;
+    EXPECT_EQ(carries, (page.dwFlags & PSP_USEFUSIONCONTEXT) != 0) << size;
+    EXPECT_EQ(carries ? own : untouched, page.hActCtx) << size;
+    isolatedDestroyPropertySheetPage(created);
+  }
+}
+
 TEST_F(Isolation, WithoutActivationFunctionsEveryCallIsPlain) {
   const ActivationFunctions missing = {nullptr, nullptr};
   replaceActivationFunctions(&missing);

@@ -13,6 +13,11 @@ namespace lark {
 namespace {
 thread_local ModalCatcher* current = nullptr;
 
+BOOL CALLBACK rememberWindow(HWND window, LPARAM set) {
+  reinterpret_cast<std::set<HWND>*>(set)->insert(window);
+  return TRUE;
+}
+
 std::wstring windowText(HWND window) {
   wchar_t buffer[2048] = {};
   GetWindowTextW(window, buffer, 2048);
@@ -23,13 +28,7 @@ std::wstring windowText(HWND window) {
 
 ModalCatcher::ModalCatcher(int answer, std::function<void(HWND)> inspect) : answer_(answer), inspect_(std::move(inspect)) {
   current = this;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM set) {
-        reinterpret_cast<std::set<HWND>*>(set)->insert(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&existing_));
+  EnumThreadWindows(GetCurrentThreadId(), rememberWindow, reinterpret_cast<LPARAM>(&existing_));
   hook_ = SetWindowsHookExW(WH_CBT, &ModalCatcher::hook, nullptr, GetCurrentThreadId());
 }
 

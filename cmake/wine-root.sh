@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Makes, once per machine, a Debian bookworm root with Wine for amd64 and i386 inside,
+# where 32-bit Windows programs run: the host's Wine is 64-bit only, and its multiarch
+# i386 libraries cannot be installed beside the host image's amd64 ones. Prints the
+# root's path. The root lives in a cache outside the clone, so every clone and CI run
+# on the machine shares it; a stamp written last marks it complete, and a lock keeps
+# two makers from building it at once.
+#   wine-root.sh
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cache=${LARK_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/larkspindle}
+root=$cache/wine-root-bookworm
+stamp=$root/.lark-root-ready
+mirror=${LARK_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+
+if [[ -f $stamp ]]; then
+  echo "$root"
+  exit 0
+fi
+mkdir -p "$cache"
+exec 9>"$cache/wine-root.lock"
+flock 9
+if [[ ! -f $stamp ]]; then
+  started=$(date +%s)
+  echo "wine-root: making a Debian root with 32- and 64-bit Wine in $root (once per machine, about 3 minutes)" >&2
+  # A half-made root from an interrupted run is made again from nothing. Every mount
+  # below lives in a private mount namespace, so none can outlast its run and this
+  # removal never reaches through one into the host.
+  rm -rf --one-file-system "$root"
+  mkdir -p "$root"
+  attempts=0
+  until unshare --mount --propagation private debootstrap --variant=minbase bookworm "$root" "$mirror" >"$cache/debootstrap.log" 2>&1; do
+    attempts=$((attempts + 1))
+    if ((attempts == 3)); then
+      echo "wine-root: debootstrap failed three times; the last log is $cache/debootstrap.log" >&2
+      tail -n 20 "$cache/debootstrap.log" >&2
+      exit 1
+    fi
+    echo "wine-root: debootstrap failed, trying again" >&2
+    rm -rf --one-file-system "$root"
+    mkdir -p "$root"
+    sleep $((attempts * 10))
+  done
+  printf 'deb %s bookworm main\ndeb %s bookworm-updates main\n' "$mirror" "$mirror" >"$root/etc/apt/sources.list"
+  cp "$here/../scripts/apt.sh" "$root/tmp/apt.sh"
+  unshare --mount --propagation private bash -c '
+    set -e
+    mount -t proc proc "$1/proc"
+    mount --rbind /dev "$1/dev"
+    chroot "$1" bash -c "set -e; source /tmp/apt.sh; dpkg --add-architecture i386; apt_install_missing wine wine64 wine32:i386"
+  ' mount-root "$root" >"$cache/wine-install.log" 2>&1 || {
+    echo "wine-root: installing Wine in the root failed; the log is $cache/wine-install.log" >&2
+    tail -n 20 "$cache/wine-install.log" >&2
+    exit 1
+  }
+  rm -f "$root/tmp/apt.sh"
+  chroot "$root" apt-get clean
+  touch "$stamp"
+  echo "wine-root: made in $(($(date +%s) - started)) s" >&2
+fi
+echo "$root"
