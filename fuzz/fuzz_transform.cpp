@@ -1,7 +1,8 @@
 // Arbitrary pattern, format and names through the name transformation and the preview.
 // Besides crashes and sanitizer reports, it stops on a wrong answer: a cached compile
 // that answers differently from a fresh one, an example index outside the candidates,
-// or a preview text of a kind the page never shows.
+// or a preview text of a kind the page never shows (a new name no file name can hold is
+// shown as its refusal).
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -72,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::wstring& example = page.texts[kExampleText];
   require(example == L"No match" || startsWith(example, L"\"") || startsWith(example, L"Invalid match - "));
   const std::wstring& replaced = page.texts[kReplaceText];
-  require(replaced == L"Can't replace" || startsWith(replaced, L"\"") || startsWith(replaced, L"Invalid format - "));
+  require(replaced == L"Can't replace" || startsWith(replaced, L"\"") || startsWith(replaced, L"Invalid format - ") ||
+          startsWith(replaced, L"[ERROR: Invalid file name \""));
   require(page.enabled[kExampleText] == startsWith(example, L"\""));
   return 0;
 }
