@@ -18,14 +18,17 @@
 #include "engine/regex.h"
 #include "engine/rename_actions.h"
 #include "engine/rename_state.h"
+#include "tests/support/fakes.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "shell/win32_file_system.h"
+#include "win32/file_system.h"
+#include "win32/handles.h"
 #include "ui/isolation.h"
+#include "win32/module.h"
 #include "ui/results_dialog.h"
-#include "ui/win32_page.h"
+#include "ui/page_surface.h"
 #else
 #include <unordered_map>
 #endif
@@ -90,33 +93,24 @@ std::wstring numbered(const wchar_t* format, int number) {
 }
 
 // A page that draws nothing: the preview's figure is the engine's own work.
-class QuietPage : public PageSurface {
+class QuietPage : public fakes::NullPageSurface {
  public:
-  void setControlText(int, const std::wstring&) override {}
-  void enableControl(int, bool) override {}
-  void showControl(int, bool) override {}
-  bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
   void showListing(RenamePlan& plan) override { rows = plan.size(); }
   std::size_t rows = 0;
 };
 
 // Adds up the time spent inside the platform's rename calls.
-class TimedRenames : public FileSystem {
+class TimedRenames : public fakes::ForwardingFileSystem {
  public:
-  explicit TimedRenames(FileSystem& inner) : inner_(inner) {}
-  std::uint32_t attributes(const std::wstring& path) override { return inner_.attributes(path); }
-  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override { return inner_.listFolder(pattern); }
+  using ForwardingFileSystem::ForwardingFileSystem;
   int renameItem(const std::wstring& from, const std::wstring& to) override {
     int result = 0;
-    inside += secondsOf([&] { result = inner_.renameItem(from, to); });
+    inside += secondsOf([&] { result = ForwardingFileSystem::renameItem(from, to); });
     ++calls;
     return result;
   }
   double inside = 0;
   int calls = 0;
-
- private:
-  FileSystem& inner_;
 };
 
 // The floor of collection: every entry of the tree visited once through the seam.
@@ -248,9 +242,8 @@ std::wstring tempFolder(const wchar_t* name) {
 }
 
 void touch(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  require(file != INVALID_HANDLE_VALUE, "cannot create a file");
-  CloseHandle(file);
+  const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  require(static_cast<bool>(file), "cannot create a file");
 }
 
 // Made once and kept: 100,000 files take minutes to create under Wine.
@@ -273,16 +266,18 @@ std::size_t findFileWalk(const std::wstring& folder) {
   std::size_t files = 0;
   std::vector<std::wstring> subfolders;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      ++files;
-    } else if (std::wcscmp(data.cFileName, L".") != 0 && std::wcscmp(data.cFileName, L"..") != 0) {
-      subfolders.push_back(folder + L"\\" + data.cFileName);
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  {
+    // The bare walk holds one listing open at a time, as the engine's does.
+    const UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find) return 0;
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ++files;
+      } else if (std::wcscmp(data.cFileName, L".") != 0 && std::wcscmp(data.cFileName, L"..") != 0) {
+        subfolders.push_back(folder + L"\\" + data.cFileName);
+      }
+    } while (FindNextFileW(find.get(), &data));
+  }
   for (const std::wstring& sub : subfolders) files += findFileWalk(sub);
   return files;
 }
@@ -314,13 +309,6 @@ class DialogPage : public QuietPage {
   HWND owner_;
 };
 
-// The page's real controls; the preview never lists anything.
-class KeystrokePage : public Win32PageSurface {
- public:
-  using Win32PageSurface::Win32PageSurface;
-  void showListing(RenamePlan&) override {}
-};
-
 INT_PTR CALLBACK plainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 int run(int renames, const std::wstring& base) {
@@ -340,7 +328,7 @@ int run(int renames, const std::wstring& base) {
   const std::wstring root = makeTree(base);
   benchTree(disk, root, 3, nullptr, [&] { return findFileWalk(root); });
 
-  KeystrokePage pageSurface(pageWindow);
+  Win32PageSurface pageSurface(pageWindow);  // the page's real controls
   benchPreview(pageSurface);
 
   if (renames == 0) return 0;  // --renames 0: the tree and the preview only

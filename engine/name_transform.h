@@ -9,13 +9,6 @@
 
 namespace lark {
 
-// Narrow text to wide, one code unit per byte, each byte sign-extended (0x80..0xFF
-// become U+FF80..U+FFFF). No code page is consulted, on any platform.
-std::wstring widenText(const std::string& text);
-
-// "" for 0, "1 File", "5 Files".
-std::wstring countPhrase(std::uint32_t count, const std::wstring& noun);
-
 // A Match pattern and Replace format applied to many names. The pattern is compiled on
 // first use and the result, or the compile error, reused: every name would compile to
 // the same expression or fail with the same message, so callers see exactly what

@@ -1,6 +1,7 @@
-// The engine's narrow seam to the platform: the file system, and the page window that
-// the preview draws on and the actions run for. The Win32 side lives with the user
-// interface and shell code; tests supply fakes.
+// The engine's narrow seam to the platform: the file system, the page window that the
+// preview draws on and the actions run for, and the background version check the page
+// polls. The Win32 side lives in win32/ and ui/, the check's worker in update/; tests
+// supply fakes.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +55,16 @@ class PageSurface {
   virtual bool askYesNo(const std::wstring& text, const std::wstring& caption) = 0;
   // Shows a plan (title row at index 0) in the results dialog until the user closes it.
   virtual void showListing(RenamePlan& plan) = 0;
+};
+
+// A running check for a newer version, as the page's record holds it; update/ makes the
+// real one (UpdateChecker). Destroying it cancels the check.
+class VersionCheck {
+ public:
+  virtual ~VersionCheck() = default;
+  // False until a result is published, and when the result has no space; otherwise the
+  // packed version and the link text.
+  virtual bool poll(std::uint32_t& version, std::wstring& link) const = 0;
 };
 
 }  // namespace lark

@@ -1,10 +1,9 @@
 // RenameState construction and selection intake.
 #include "engine/rename_state.h"
 
-#include "engine/build_config.h"
+#include "build_config.h"
 #include "engine/path_helpers.h"
 #include "engine/platform.h"
-#include "update/update_checker.h"
 
 namespace lark {
 
@@ -12,7 +11,7 @@ std::wstring defaultSiteUrl() { return LARK_WIDE(LARKSPINDLE_SITE_URL); }
 
 RenameState::RenameState() : siteUrl(defaultSiteUrl()) {}
 
-// Out of line so that UpdateChecker is a complete type where it is destroyed.
+// Out of line, where VersionCheck is a complete type.
 RenameState::~RenameState() = default;
 
 void RenameState::setSelection(const std::vector<std::wstring>& paths, FileSystem& fileSystem) {

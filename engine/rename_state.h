@@ -10,9 +10,9 @@
 namespace lark {
 
 class CShellExt;
-class UpdateChecker;
 class FileSystem;
 class PageSurface;
+class VersionCheck;
 
 // The outcome of transforming one name: the new name, or the failure text.
 struct TransformResult {
@@ -40,9 +40,10 @@ struct RenameState {
   void refreshPreview(PageSurface& page);
 
   // Declaration order matters: members are destroyed in reverse, so the update checker
-  // (and with it its worker) goes last.
+  // (and with it its worker) goes last. It is an UpdateChecker of update/, held through
+  // the engine's side of the seam so that the engine never depends on update/.
   CShellExt* owner = nullptr;
-  std::unique_ptr<UpdateChecker> updateChecker;
+  std::unique_ptr<VersionCheck> updateChecker;
   std::uint32_t timerId = 0;
   bool updateLinkVisible = true;
   std::wstring siteUrl;

@@ -7,7 +7,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "shell/registrar.h"
-#include "tests/shell/memory_registry.h"
+#include "tests/support/memory_registry.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "engine/page_controls.h"
 #include "engine/rename_state.h"
 #include "fuzz/fuzz_input.h"
-#include "tests/engine/fakes.h"
+#include "tests/support/fakes.h"
 
 namespace {
 

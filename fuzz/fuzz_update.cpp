@@ -10,7 +10,7 @@
 
 #include "engine/page_controls.h"
 #include "engine/rename_state.h"
-#include "tests/engine/fakes.h"
+#include "tests/support/fakes.h"
 #include "update/update_checker.h"
 
 namespace {

@@ -1,11 +1,11 @@
 ; Larkspindle's Windows installer: both builds of the extension under Program Files,
 ; each registered by the regsvr32 of its own architecture, and an uninstaller recorded in
-; Add/Remove Programs. The build passes VERSION, DLL64, DLL32, ICON, SITE_URL and OUTFILE.
+; Add/Remove Programs. The build passes VERSION, CLSID, DLL64, DLL32, ICON, SITE_URL and
+; OUTFILE.
 Unicode true
 Target amd64-unicode
 !include LogicLib.nsh
 
-!define CLSID "{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Larkspindle"
 !define REGSVR32_64 "$SYSDIR\regsvr32.exe"
 !define REGSVR32_32 "$WINDIR\SysWOW64\regsvr32.exe"

@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+python3 scripts/check_layers.py
 # The Debian root that 32-bit Wine runs in is made (once per machine) while the trees
 # build: it waits on the network and dpkg, the build on the two cores. A failure here is
 # reported again, with its reason, by the first session that needs the root.

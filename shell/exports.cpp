@@ -2,27 +2,31 @@
 // factory, and registration through the registry script in resource 101.
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <new>
 #include <vector>
 
 #include "shell/com_base.h"
 #include "shell/registrar.h"
 #include "shell/shell_ext.h"
 #include "shell/win32_registry.h"
-#include "ui/isolation.h"
+#include "win32/module.h"
 
 namespace lark {
 namespace {
 
 constexpr int kRegistryScript = 101;
 
-// The one class of the module, with its factory created once, on first request.
+// The one class of the module, with its factory created once, on first request. The
+// factory is made under the lock and published with release order, so a thread that
+// sees the pointer without taking the lock also sees the finished factory.
 struct ClassEntry {
   const CLSID& clsid;
   CClassFactory::Creator creator;
-  IUnknown* cachedFactory;
+  std::atomic<IUnknown*> cachedFactory;
 };
-ClassEntry classTable[] = {{CLSID_ShellExt, &CShellExt::create, nullptr}};
+ClassEntry classTable[] = {{CLSID_ShellExt, &CShellExt::create, {nullptr}}};
 CRITICAL_SECTION classTableLock;
 
 HRESULT updateRegistry(bool registering) {
@@ -65,8 +69,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH) {
     for (ClassEntry& entry : classTable) {
-      if (entry.cachedFactory) entry.cachedFactory->Release();
-      entry.cachedFactory = nullptr;
+      if (IUnknown* factory = entry.cachedFactory.exchange(nullptr)) factory->Release();
     }
     DeleteCriticalSection(&classTableLock);
   }
@@ -80,19 +83,22 @@ extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID iid, void*
   *out = nullptr;
   for (ClassEntry& entry : classTable) {
     if (!IsEqualCLSID(clsid, entry.clsid)) continue;
-    if (!entry.cachedFactory) {
+    IUnknown* cached = entry.cachedFactory.load(std::memory_order_acquire);
+    if (!cached) {
       EnterCriticalSection(&classTableLock);
-      if (!entry.cachedFactory) {
+      cached = entry.cachedFactory.load(std::memory_order_relaxed);
+      if (!cached) {
         auto* factory = new (std::nothrow) CClassFactory(entry.creator);
         if (factory) {
           factory->AddRef();  // the cache's own reference: count 1, no module lock
-          entry.cachedFactory = factory;
+          cached = factory;
+          entry.cachedFactory.store(cached, std::memory_order_release);
         }
       }
       LeaveCriticalSection(&classTableLock);
-      if (!entry.cachedFactory) return E_OUTOFMEMORY;
+      if (!cached) return E_OUTOFMEMORY;
     }
-    return entry.cachedFactory->QueryInterface(iid, out);
+    return cached->QueryInterface(iid, out);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }

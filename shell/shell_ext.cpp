@@ -6,34 +6,28 @@
 #include <new>
 #include <vector>
 
+#include "build_config.h"
 #include "engine/page_controls.h"
 #include "shell/com_base.h"
-#include "shell/win32_file_system.h"
 #include "ui/isolation.h"
 #include "ui/rename_page.h"
 #include "update/update_checker.h"
+#include "win32/file_system.h"
+#include "win32/module.h"
 
 namespace lark {
 
-// {6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}, also written in the registration script.
-const CLSID CLSID_ShellExt = {0x6b2e9a41, 0x3c7d, 0x4f58, {0x9e, 0x1a, 0x2d, 0x5c, 0x8b, 0x7f, 0x04, 0xa3}};
-const wchar_t kInstanceMutexName[] = L"Larkspindle_A83F5C12-7E94-4B6D-8C21-F0D93E6A5B47_Mutex";
+const CLSID CLSID_ShellExt = LARK_CLSID_PARTS;
+const wchar_t kInstanceMutexName[] = LARK_WIDE(LARK_MUTEX_NAME);
 
 namespace {
 constexpr int kPageIcon = 203;
 constexpr int kPathBuffer = 2048;
 }  // namespace
 
-CShellExt::CShellExt() {
-  state.owner = this;
-  instanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-}
+CShellExt::CShellExt() : instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName)) { state.owner = this; }
 
-// The mutex goes first; then the members: the state (stopping its update check), and
-// last the module lock.
-CShellExt::~CShellExt() {
-  if (instanceMutex) CloseHandle(instanceMutex);
-}
+CShellExt::~CShellExt() = default;
 
 HRESULT CShellExt::create(REFIID iid, void** out) {
   auto* object = new (std::nothrow) CShellExt();
@@ -61,17 +55,13 @@ STDMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
   isolatedInitCommonControls();
   if (!data) return S_OK;
   FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-  STGMEDIUM medium = {};
-  medium.tymed = TYMED_HGLOBAL;
-  const HRESULT got = data->GetData(&format, &medium);
+  UniqueStorageMedium medium;
+  const HRESULT got = data->GetData(&format, medium.put());
   if (got != S_OK) return got;
-  if (!GlobalLock(medium.hGlobal)) {
-    ReleaseStgMedium(&medium);
-    return E_INVALIDARG;
-  }
-  HRESULT result = S_OK;
+  const GlobalMemoryLock locked(medium.get().hGlobal);
+  if (!locked.data()) return E_INVALIDARG;
   try {
-    auto drop = static_cast<HDROP>(medium.hGlobal);
+    auto drop = static_cast<HDROP>(medium.get().hGlobal);
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::wstring> paths;
     for (UINT i = 0; i < count; ++i) {
@@ -89,11 +79,9 @@ STDMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
       startUpdateCheck(state);
     }
   } catch (...) {
-    result = E_OUTOFMEMORY;
+    return E_OUTOFMEMORY;
   }
-  GlobalUnlock(medium.hGlobal);
-  ReleaseStgMedium(&medium);
-  return result;
+  return S_OK;
 }
 
 STDMETHODIMP CShellExt::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM parameter) {

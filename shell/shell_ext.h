@@ -7,6 +7,7 @@
 
 #include "engine/rename_state.h"
 #include "shell/com_base.h"
+#include "win32/handles.h"
 
 namespace lark {
 
@@ -42,8 +43,10 @@ class CShellExt : public IShellExtInit, public IShellPropSheetExt {
   HeldLock moduleLock;
   // One thread (the sheet's apartment) touches an object: a plain count suffices.
   LONG references = 0;
-  HANDLE instanceMutex = nullptr;
   RenameState state;
+  // Declared last so that it goes first: the mutex is closed, then the state (stopping
+  // its update check), and last the module lock.
+  UniqueKernelHandle instanceMutex;
 };
 
 }  // namespace lark

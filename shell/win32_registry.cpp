@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "win32/handles.h"
+
 namespace lark {
 
 namespace {
@@ -29,9 +31,8 @@ bool missing(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == E
 void Win32Registry::createKey(const std::wstring& path) {
   std::wstring subkey;
   HKEY root = split(path, subkey);
-  HKEY key = nullptr;
-  check(RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), "RegCreateKeyEx");
-  RegCloseKey(key);
+  UniqueRegistryKey key;
+  check(RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr), "RegCreateKeyEx");
 }
 
 void Win32Registry::deleteTree(const std::wstring& path) {
@@ -46,24 +47,21 @@ void Win32Registry::deleteTree(const std::wstring& path) {
 void Win32Registry::setString(const std::wstring& path, const std::wstring& name, const std::wstring& data) {
   std::wstring subkey;
   HKEY root = split(path, subkey);
-  HKEY key = nullptr;
-  check(RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE, &key), "RegOpenKeyEx");
-  const LONG status = RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>(data.c_str()),
-                                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-  check(status, "RegSetValueEx");
+  UniqueRegistryKey key;
+  check(RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE, key.put()), "RegOpenKeyEx");
+  check(RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(data.c_str()), static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
+        "RegSetValueEx");
 }
 
 void Win32Registry::deleteValue(const std::wstring& path, const std::wstring& name) {
   std::wstring subkey;
   HKEY root = split(path, subkey);
-  HKEY key = nullptr;
-  const LONG opened = RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE, &key);
+  UniqueRegistryKey key;
+  const LONG opened = RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE, key.put());
   if (missing(opened)) return;
   check(opened, "RegOpenKeyEx");
-  const LONG status = RegDeleteValueW(key, name.empty() ? nullptr : name.c_str());
-  RegCloseKey(key);
+  const LONG status = RegDeleteValueW(key.get(), name.empty() ? nullptr : name.c_str());
   if (!missing(status)) check(status, "RegDeleteValue");
 }
 

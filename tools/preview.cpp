@@ -4,37 +4,16 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "engine/page_controls.h"
 #include "engine/rename_state.h"
-#include "shell/win32_file_system.h"
+#include "tests/support/console.h"
+#include "tests/support/fakes.h"
+#include "win32/file_system.h"
 
-namespace {
-
-// Keeps what the preview sets, to print it afterwards.
-class PrintedPage : public lark::PageSurface {
- public:
-  void setControlText(int id, const std::wstring& text) override { texts[id] = text; }
-  void enableControl(int id, bool enabled) override { this->enabled[id] = enabled; }
-  void showControl(int, bool) override {}
-  // The preview never asks or lists anything.
-  bool askYesNo(const std::wstring&, const std::wstring&) override { return false; }
-  void showListing(lark::RenamePlan&) override {}
-  std::map<int, std::wstring> texts;
-  std::map<int, bool> enabled;
-};
-
-void print(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-}
-
-}  // namespace
+using lark::printUtf8;
 
 int wmain(int argc, wchar_t** argv) {
   lark::RenameState state;
@@ -57,13 +36,13 @@ int wmain(int argc, wchar_t** argv) {
   }
   lark::Win32FileSystem disk;
   state.setSelection(paths, disk);
-  PrintedPage page;
+  lark::fakes::RecordingPage page;  // keeps what the preview sets, to print it
   state.refreshPreview(page);
   auto flag = [&page](int id) { return page.enabled[id] ? L"" : L"  (greyed)"; };
-  print(L"Match:     " + state.matchPattern + L"\nReplace:   " + state.replaceFormat + L"\n");
-  print(L"Selected:  " + page.texts[kSelectedCount] + L"\n");
-  print(L"Example:   " + page.texts[kExampleText] + flag(kExampleText) + L"\n");
-  print(L"will be renamed to:\n           " + page.texts[kReplaceText] + flag(kReplaceText) + L"\n");
-  print(std::wstring(L"&Test... / &Rename: ") + (page.enabled[kTestButton] ? L"enabled" : L"disabled") + L"\n\n");
+  printUtf8(L"Match:     " + state.matchPattern + L"\nReplace:   " + state.replaceFormat + L"\n");
+  printUtf8(L"Selected:  " + page.texts[kSelectedCount] + L"\n");
+  printUtf8(L"Example:   " + page.texts[kExampleText] + flag(kExampleText) + L"\n");
+  printUtf8(L"will be renamed to:\n           " + page.texts[kReplaceText] + flag(kReplaceText) + L"\n");
+  printUtf8(std::wstring(L"&Test... / &Rename: ") + (page.enabled[kTestButton] ? L"enabled" : L"disabled") + L"\n\n");
   return 0;
 }

@@ -3,7 +3,7 @@
 //   lark-show [--stay] [--demo] SCREENSHOT.bmp FOLDER NAME...
 // --demo types a pattern, runs Test and Rename, and prints the listings.
 #include <windows.h>
-#include <shlobj.h>
+#include <ole2.h>
 #include <commctrl.h>
 
 #include <cstdio>
@@ -11,60 +11,35 @@
 #include <vector>
 
 #include "engine/page_controls.h"
-#include "tools/screenshot.h"
-#include "tools/shell_properties.h"
+#include "tests/support/console.h"
+#include "tests/support/modal_catcher.h"
+#include "tests/support/properties_sheet.h"
+#include "tests/support/screenshot.h"
 
 namespace {
+
+using lark::printUtf8;
 
 struct Options {
   bool stay = false;
   bool demo = false;
   std::wstring screenshot;
 };
-Options options;
-HHOOK hook = nullptr;
 
-void print(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), size, nullptr, nullptr);
-  std::fputs(utf8.c_str(), stdout);
-  std::fflush(stdout);
-}
-
-std::wstring textOf(HWND window) {
-  wchar_t buffer[1024] = {};
-  GetWindowTextW(window, buffer, 1024);
-  return buffer;
-}
-
-// Prints a results dialog or answers a question box, as a person at the screen would.
-void answer(HWND window) {
-  if (HWND list = GetDlgItem(window, kResultsList)) {
-    print(L"\n" + textOf(GetDlgItem(window, kResultsTitle)) + L"\n");
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) print(lark::listCell(list, row, 0) + L"  ->  " + lark::listCell(list, row, 1) + L"\n");
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  } else if (HWND text = GetDlgItem(window, 0xFFFF)) {
-    print(L"\n[" + textOf(window) + L"] " + textOf(text) + L"\n  -> Yes\n");
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-  }
-}
-
-void runPage(HWND sheet) {
+void runPage(HWND sheet, const Options& options) {
   HWND page = lark::showTab(sheet, L"Rename");
   if (!page) {
-    print(L"the sheet has no Rename tab: is the extension registered?\n");
+    printUtf8(L"the sheet has no Rename tab: is the extension registered?\n");
     PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     return;
   }
   if (options.demo) {
-    print(L"Match:   ^IMG_(\\d+)\\.JPG$\nReplace: Holiday-$1.jpg\n");
+    printUtf8(L"Match:   ^IMG_(\\d+)\\.JPG$\nReplace: Holiday-$1.jpg\n");
     SetDlgItemTextW(page, kMatchEdit, L"^IMG_(\\d+)\\.JPG$");
     SetDlgItemTextW(page, kReplaceEdit, L"Holiday-$1.jpg");
   }
   UpdateWindow(sheet);
-  if (lark::saveScreenshotTo(sheet, options.screenshot)) print(L"screenshot: " + options.screenshot + L"\n");
+  if (lark::saveScreenshotTo(sheet, options.screenshot)) printUtf8(L"screenshot: " + options.screenshot + L"\n");
   if (options.demo) {
     SendDlgItemMessageW(page, kTestButton, BM_CLICK, 0, 0);
     SendDlgItemMessageW(page, kRenameButton, BM_CLICK, 0, 0);
@@ -72,43 +47,11 @@ void runPage(HWND sheet) {
   if (!options.stay) PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
 }
 
-std::vector<HWND> pending;
-
-void CALLBACK tick(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
-  std::vector<HWND> windows;
-  windows.swap(pending);
-  for (HWND window : windows) {
-    if (!IsWindow(window)) continue;
-    if (SendMessageW(window, PSM_GETTABCONTROL, 0, 0)) {
-      runPage(window);
-    } else {
-      answer(window);
-    }
-  }
-}
-
-LRESULT CALLBACK watch(int code, WPARAM wParam, LPARAM lParam) {
-  static std::vector<HWND> seen;
-  if (code == HCBT_ACTIVATE) {
-    HWND window = reinterpret_cast<HWND>(wParam);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    bool known = false;
-    for (HWND old : seen) known = known || old == window;
-    if (std::wstring(className) == L"#32770" && !known) {
-      seen.push_back(window);
-      pending.push_back(window);
-      SetTimer(nullptr, 0, 1, tick);
-    }
-  }
-  return CallNextHookEx(hook, code, wParam, lParam);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::wstring> args(argv + 1, argv + argc);
+  Options options;
   std::size_t at = 0;
   for (; at < args.size() && args[at].rfind(L"--", 0) == 0; ++at) {
     if (args[at] == L"--stay") options.stay = true;
@@ -123,9 +66,19 @@ int wmain(int argc, wchar_t** argv) {
   const std::vector<std::wstring> names(args.begin() + static_cast<long>(at) + 2, args.end());
   OleInitialize(nullptr);
   InitCommonControls();
-  hook = SetWindowsHookExW(WH_CBT, watch, nullptr, GetCurrentThreadId());
+  // Each window the sheet opens is handled as a person at the screen would: the sheet
+  // is used, a question is answered yes, a listing is printed and closed.
+  lark::ModalCatcher catcher(IDYES, [&](HWND window) {
+    if (SendMessageW(window, PSM_GETTABCONTROL, 0, 0)) return runPage(window, options);
+    const lark::CaughtWindow& seen = catcher.caught.back();
+    if (!seen.title.empty()) {
+      printUtf8(L"\n" + seen.title + L"\n");
+      for (const std::wstring& row : seen.rows) printUtf8(row + L"\n");
+    } else {
+      printUtf8(L"\n[" + seen.caption + L"] " + seen.text + L"\n  -> Yes\n");
+    }
+  });
   const long result = lark::openProperties(folder, names);
-  UnhookWindowsHookEx(hook);
   if (result != 0) {
     std::fprintf(stderr, "lark-show: the shell could not open the Properties (0x%08lx)\n", static_cast<unsigned long>(result));
     return 1;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/name_transform.h"
+#include "engine/text.h"
 
 namespace lark {
 

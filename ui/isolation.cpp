@@ -48,18 +48,35 @@ bool isReplaced = false;
 
 const Activation& activation() { return isReplaced ? replaced : platformActivation(); }
 
+// The module's context, active from construction (when activating succeeds) until the
+// guard goes; the deactivation keeps the last-error value of the call made under it.
+class ActiveContext {
+ public:
+  explicit ActiveContext(const Activation& a) : activation_(a) { active_ = a.activate(a.context, &cookie_) != FALSE; }
+  ~ActiveContext() {
+    if (!active_) return;
+    const DWORD lastError = GetLastError();
+    activation_.deactivate(0, cookie_);
+    SetLastError(lastError);
+  }
+  ActiveContext(const ActiveContext&) = delete;
+  ActiveContext& operator=(const ActiveContext&) = delete;
+  bool active() const { return active_; }
+
+ private:
+  const Activation& activation_;
+  ULONG_PTR cookie_ = 0;
+  bool active_ = false;
+};
+
 // Runs a call under the module's context; `refused` when activating fails.
 template <typename Result, typename Call>
 Result underModuleContext(Result refused, Call call) {
   const Activation& a = activation();
   if (!a.available) return call();
-  ULONG_PTR cookie = 0;
-  if (!a.activate(a.context, &cookie)) return refused;
-  Result result = call();
-  const DWORD lastError = GetLastError();
-  a.deactivate(0, cookie);
-  SetLastError(lastError);
-  return result;
+  const ActiveContext context(a);
+  if (!context.active()) return refused;
+  return call();
 }
 
 struct CommonControls {
@@ -101,13 +118,6 @@ void replaceActivationFunctions(const ActivationFunctions* functions) {
   replaced.deactivate = functions->deactivate;
   replaced.context = platformActivation().context;
   replaced.available = functions->activate && functions->deactivate;
-}
-
-HINSTANCE thisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&thisModule), &module);
-  return module;
 }
 
 void isolatedInitCommonControls() {

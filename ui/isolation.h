@@ -8,9 +8,6 @@
 
 namespace lark {
 
-// The module that holds this code (the DLL, or a test program), found from an address in it.
-HINSTANCE thisModule();
-
 void isolatedInitCommonControls();
 // Adds PSP_USEFUSIONCONTEXT and the module's context to a description large enough to
 // carry them; null when the context cannot be activated.

@@ -8,10 +8,10 @@
 #include "engine/page_controls.h"
 #include "engine/rename_actions.h"
 #include "engine/rename_state.h"
-#include "shell/win32_file_system.h"
 #include "ui/error_reporting.h"
-#include "ui/results_dialog.h"
+#include "ui/page_surface.h"
 #include "update/update_checker.h"
+#include "win32/file_system.h"
 
 namespace lark {
 
@@ -44,13 +44,13 @@ void initialise(HWND page, RenameState& state) {
   CheckDlgButton(page, kRenameFoldersCheck, state.renameFolders ? BST_CHECKED : BST_UNCHECKED);
   EnableWindow(GetDlgItem(page, kSearchSubfoldersCheck), haveFolders);
   CheckDlgButton(page, kSearchSubfoldersCheck, state.searchSubfolders ? BST_CHECKED : BST_UNCHECKED);
-  Win32RenamePage surface(page);
+  Win32PageSurface surface(page);
   pollUpdateLink(state, surface);
   state.refreshPreview(surface);
 }
 
 void command(HWND page, RenameState& state, int id, int code) {
-  Win32RenamePage surface(page);
+  Win32PageSurface surface(page);
   switch (id) {
     case kMatchEdit:
     case kReplaceEdit:
@@ -85,8 +85,6 @@ void command(HWND page, RenameState& state, int id, int code) {
 
 }  // namespace
 
-void Win32RenamePage::showListing(RenamePlan& plan) { showResultsDialog(window(), plan); }
-
 void setPageFileSystemFactory(PageFileSystemFactory factory) { fileSystemFactory = factory ? factory : win32FileSystem; }
 
 INT_PTR CALLBACK renamePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -110,7 +108,7 @@ INT_PTR CALLBACK renamePageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
         if (header->code == static_cast<UINT>(PSN_HELP)) {
           ShellExecuteW(nullptr, L"open", kPatternHelpUrl, nullptr, nullptr, SW_SHOWNORMAL);
         } else if (header->code == static_cast<UINT>(PSN_SETACTIVE) && state) {
-          Win32RenamePage surface(page);
+          Win32PageSurface surface(page);
           state->refreshPreview(surface);
         }
       });
@@ -118,7 +116,7 @@ INT_PTR CALLBACK renamePageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
     case WM_TIMER:
       guarded(page, [&] {
         if (RenameState* state = stateOf(page)) {
-          Win32RenamePage surface(page);
+          Win32PageSurface surface(page);
           pollUpdateLink(*state, surface);
         }
       });

@@ -6,18 +6,10 @@
 #include <memory>
 
 #include "engine/platform.h"
-#include "ui/win32_page.h"
 
 namespace lark {
 
 INT_PTR CALLBACK renamePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The page's surface with the listing in the results dialog.
-class Win32RenamePage : public Win32PageSurface {
- public:
-  using Win32PageSurface::Win32PageSurface;
-  void showListing(RenamePlan& plan) override;
-};
 
 // Where the page's actions find the file system; tests replace it to inject failures.
 using PageFileSystemFactory = std::unique_ptr<FileSystem> (*)(HWND page);

@@ -4,10 +4,13 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <memory>
+
 #include "engine/page_controls.h"
 #include "engine/path_helpers.h"
 #include "ui/error_reporting.h"
 #include "ui/isolation.h"
+#include "win32/module.h"
 
 namespace lark {
 
@@ -73,6 +76,16 @@ LRESULT customDraw(const NMLVCUSTOMDRAW& draw) {
 }
 
 const wchar_t kIconTypesProperty[] = L"Larkspindle.IconTypes";
+
+// The dialog's cache of icon answers lives in a window property from WM_INITDIALOG to
+// WM_NCDESTROY; these two are the only places that own it.
+void attachIconTypes(HWND dialog) {
+  auto types = std::make_unique<IconTypeCache>();
+  if (SetPropW(dialog, kIconTypesProperty, types.get())) types.release();
+}
+void detachIconTypes(HWND dialog) {
+  const std::unique_ptr<IconTypeCache> types(static_cast<IconTypeCache*>(RemovePropW(dialog, kIconTypesProperty)));
+}
 
 // Answers the list's question for a row's icon, once: the list keeps the answer. The
 // second column asks the list for the first one's, which it knows or asks us for.
@@ -173,7 +186,7 @@ INT_PTR CALLBACK resultsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   switch (message) {
     case WM_INITDIALOG:
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      guarded(dialog, [&] { SetPropW(dialog, kIconTypesProperty, new IconTypeCache); });
+      guarded(dialog, [&] { attachIconTypes(dialog); });
       guarded(dialog, [&] { initialise(dialog, *reinterpret_cast<RenamePlan*>(lParam)); });
       return TRUE;
     case WM_SIZING: {
@@ -186,7 +199,7 @@ INT_PTR CALLBACK resultsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
       layoutResultsDialog(dialog);
       return TRUE;
     case WM_NCDESTROY:
-      delete static_cast<IconTypeCache*>(RemovePropW(dialog, kIconTypesProperty));
+      detachIconTypes(dialog);
       return FALSE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);

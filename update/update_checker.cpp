@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "engine/build_config.h"
-#include "engine/name_transform.h"
+#include "build_config.h"
+#include "engine/text.h"
 #include "engine/page_controls.h"
 #include "engine/platform.h"
 #include "engine/rename_state.h"
@@ -80,16 +80,10 @@ void runUpdateWorker(UpdateCheck& check, VersionDownload& download) {
 }
 
 UpdateChecker::UpdateChecker(const std::wstring& url, DownloadFactory download)
-    : check(std::make_shared<UpdateCheck>(url)) {
-  threadHandle = detail::startWorkerThread(check, std::move(download));
-}
+    : check(std::make_shared<UpdateCheck>(url)), worker(check, std::move(download)) {}
 
-UpdateChecker::~UpdateChecker() {
-  if (threadHandle) {
-    check->cancelRequested.store(true, std::memory_order_release);
-    detail::finishWorkerThread(threadHandle);
-  }
-}
+// The flag first; the worker's own destructor then waits for it.
+UpdateChecker::~UpdateChecker() { check->cancelRequested.store(true, std::memory_order_release); }
 
 bool UpdateChecker::poll(std::uint32_t& version, std::wstring& link) const {
   if (!check->resultReady.load(std::memory_order_acquire)) return false;
@@ -103,7 +97,7 @@ bool UpdateChecker::poll(std::uint32_t& version, std::wstring& link) const {
 
 void startUpdateCheck(RenameState& state, DownloadFactory download) {
   auto fresh = std::make_unique<UpdateChecker>(versionFileUrl(), std::move(download));
-  std::unique_ptr<UpdateChecker> previous = std::move(state.updateChecker);
+  std::unique_ptr<VersionCheck> previous = std::move(state.updateChecker);
   state.updateChecker = std::move(fresh);
   previous.reset();
 }

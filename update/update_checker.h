@@ -8,10 +8,11 @@
 #include <memory>
 #include <string>
 
+#include "engine/platform.h"
+
 namespace lark {
 
 struct RenameState;
-class PageSurface;
 
 // Packs "major.minor.build.revision" into 8 bits each, from the top, by atoi's rule.
 std::uint32_t parseVersionText(const std::string& text);
@@ -49,7 +50,23 @@ struct UpdateCheck {
 // The worker's whole body: download, check the marker, publish. Never throws.
 void runUpdateWorker(UpdateCheck& check, VersionDownload& download);
 
-class UpdateChecker {
+// The thread that runs one worker: started on construction (or not at all, when the
+// platform refuses a thread), and on destruction waited for at most one second. Each
+// platform file supplies its own.
+class WorkerThread {
+ public:
+  WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download);
+  ~WorkerThread();
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+  bool started() const { return running_ != nullptr; }
+
+ private:
+  struct Running;
+  std::unique_ptr<Running> running_;
+};
+
+class UpdateChecker final : public VersionCheck {
  public:
 #if defined(_WIN32)
   // Downloads with WinINet.
@@ -57,17 +74,18 @@ class UpdateChecker {
 #endif
   UpdateChecker(const std::wstring& url, DownloadFactory download);
   // Cancels the worker and waits for it, at most one second.
-  ~UpdateChecker();
+  ~UpdateChecker() override;
   UpdateChecker(const UpdateChecker&) = delete;
   UpdateChecker& operator=(const UpdateChecker&) = delete;
 
   // False until a result is published, and when the result has no space; otherwise the
   // packed version and the link text (every byte after the first space).
-  bool poll(std::uint32_t& version, std::wstring& link) const;
+  bool poll(std::uint32_t& version, std::wstring& link) const override;
 
  private:
-  void* threadHandle = nullptr;
+  // Members go in reverse: the worker's wait ends before the shared record is let go.
   std::shared_ptr<UpdateCheck> check;
+  WorkerThread worker;
 };
 
 // Starts a check for the version file and puts it in the state; the check it replaces
@@ -86,11 +104,5 @@ void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVers
 
 // True for an address a click may hand to the shell: http:// or https://, any case.
 bool isWebAddress(const std::wstring& link);
-
-namespace detail {
-// Platform threads for the worker: start one, and later cancel-wait-release it.
-void* startWorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download);
-void finishWorkerThread(void* handle);
-}  // namespace detail
 
 }  // namespace lark

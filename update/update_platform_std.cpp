@@ -10,46 +10,43 @@
 
 namespace lark {
 
-namespace {
-
-struct StdWorker {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
+// What the checker and a detached worker share: the worker may outlive the bounded wait.
+struct WorkerThread::Running {
+  struct Done {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+  };
+  std::shared_ptr<Done> done = std::make_shared<Done>();
 };
-
-}  // namespace
 
 // There is no version resource outside a Windows module: the version cannot be read.
 std::uint32_t moduleVersion() { return 0; }
 
-namespace detail {
-
-void* startWorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download) {
-  auto worker = std::make_shared<StdWorker>();
+WorkerThread::WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download) {
+  auto running = std::make_unique<Running>();
   try {
-    std::thread([check, download, worker] {
+    std::thread([check, download, done = running->done] {
       try {
         if (auto source = download()) runUpdateWorker(*check, *source);
       } catch (...) {
         // Making the download failed: nothing is published.
       }
-      std::lock_guard<std::mutex> lock(worker->mutex);
-      worker->done = true;
-      worker->finished.notify_all();
+      std::lock_guard<std::mutex> lock(done->mutex);
+      done->done = true;
+      done->finished.notify_all();
     }).detach();
   } catch (const std::system_error&) {
-    return nullptr;
+    return;  // no thread: nothing to wait for
   }
-  return new std::shared_ptr<StdWorker>(std::move(worker));
+  running_ = std::move(running);
 }
 
-void finishWorkerThread(void* handle) {
-  std::unique_ptr<std::shared_ptr<StdWorker>> owned(static_cast<std::shared_ptr<StdWorker>*>(handle));
-  StdWorker& worker = **owned;
-  std::unique_lock<std::mutex> lock(worker.mutex);
-  worker.finished.wait_for(lock, std::chrono::milliseconds(1000), [&worker] { return worker.done; });
+WorkerThread::~WorkerThread() {
+  if (!running_) return;
+  Running::Done& done = *running_->done;
+  std::unique_lock<std::mutex> lock(done.mutex);
+  done.finished.wait_for(lock, std::chrono::milliseconds(1000), [&done] { return done.done; });
 }
 
-}  // namespace detail
 }  // namespace lark

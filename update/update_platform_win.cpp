@@ -6,8 +6,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/rename_state.h"
 #include "update/update_checker.h"
+#include "win32/handles.h"
+#include "win32/module.h"
 
 namespace lark {
 
@@ -15,45 +16,40 @@ namespace {
 
 class WinInetDownload : public VersionDownload {
  public:
-  WinInetDownload() = default;
-  WinInetDownload(const WinInetDownload&) = delete;
-  WinInetDownload& operator=(const WinInetDownload&) = delete;
-  ~WinInetDownload() override {
-    if (url_) InternetCloseHandle(url_);
-    if (root_) InternetCloseHandle(root_);
-  }
-
   void open(const std::wstring& url) override {
-    root_ = InternetOpenW(L"Larkspindle", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    root_.reset(InternetOpenW(L"Larkspindle", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!root_) throw std::runtime_error("InternetOpen() failed");
     // Always from the server, never from the cache, and never a dialog inside the shell.
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_NO_UI;
-    url_ = InternetOpenUrlW(root_, url.c_str(), nullptr, 0, flags, 0);
+    url_.reset(InternetOpenUrlW(root_.get(), url.c_str(), nullptr, 0, flags, 0));
     if (!url_) throw std::runtime_error("InternetOpenUrl() failed");
   }
 
   std::size_t read(char* buffer, std::size_t size) override {
     DWORD count = 0;
-    if (!InternetReadFile(url_, buffer, static_cast<DWORD>(size), &count)) throw std::runtime_error("InternetReadFile() failed");
+    if (!InternetReadFile(url_.get(), buffer, static_cast<DWORD>(size), &count)) {
+      throw std::runtime_error("InternetReadFile() failed");
+    }
     return count;
   }
 
  private:
-  HINTERNET root_ = nullptr;
-  HINTERNET url_ = nullptr;
+  // The request is closed before the session that carries it.
+  UniqueInternetHandle root_;
+  UniqueInternetHandle url_;
 };
 
 struct WorkerStart {
   std::shared_ptr<UpdateCheck> check;
   DownloadFactory download;
-  HMODULE module;
+  UniqueLibrary module;
 };
 
 DWORD WINAPI workerMain(void* argument) {
   HMODULE module = nullptr;
   {
     std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
-    module = start->module;
+    module = start->module.release();
     try {
       if (auto source = start->download()) runUpdateWorker(*start->check, *source);
     } catch (...) {
@@ -66,14 +62,11 @@ DWORD WINAPI workerMain(void* argument) {
   return 0;
 }
 
-HMODULE thisModule(DWORD extraFlags) {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | extraFlags,
-                     reinterpret_cast<LPCWSTR>(&workerMain), &module);
-  return module;
-}
-
 }  // namespace
+
+struct WorkerThread::Running {
+  UniqueKernelHandle thread;
+};
 
 std::unique_ptr<VersionDownload> makeWinInetDownload() { return std::make_unique<WinInetDownload>(); }
 
@@ -82,9 +75,8 @@ UpdateChecker::UpdateChecker(const std::wstring& url) : UpdateChecker(url, makeW
 void startUpdateCheck(RenameState& state) { startUpdateCheck(state, makeWinInetDownload); }
 
 std::uint32_t moduleVersion() {
-  HMODULE module = thisModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT);
   std::vector<wchar_t> path(2048);
-  const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+  const DWORD length = GetModuleFileNameW(thisModule(), path.data(), static_cast<DWORD>(path.size()));
   if (length == 0 || length >= path.size()) return 0;
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.data(), &ignored);
@@ -100,22 +92,18 @@ std::uint32_t moduleVersion() {
          clamp(HIWORD(info->dwFileVersionLS)) << 8 | clamp(LOWORD(info->dwFileVersionLS));
 }
 
-namespace detail {
-
-void* startWorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download) {
-  auto* start = new WorkerStart{std::move(check), std::move(download), thisModule(0)};
-  HANDLE thread = CreateThread(nullptr, 0, workerMain, start, 0, nullptr);
-  if (!thread) {
-    if (start->module) FreeLibrary(start->module);
-    delete start;
-  }
-  return thread;
+WorkerThread::WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download) {
+  // Everything that can fail is made before the thread: once it runs, nothing throws.
+  auto running = std::make_unique<Running>();
+  auto start = std::make_unique<WorkerStart>(WorkerStart{std::move(check), std::move(download), referenceThisModule()});
+  running->thread.reset(CreateThread(nullptr, 0, workerMain, start.get(), 0, nullptr));
+  if (!running->thread) return;  // the start record, and with it the module reference, go now
+  start.release();               // the worker's now
+  running_ = std::move(running);
 }
 
-void finishWorkerThread(void* handle) {
-  WaitForSingleObject(handle, 1000);
-  CloseHandle(handle);
+WorkerThread::~WorkerThread() {
+  if (running_) WaitForSingleObject(running_->thread.get(), 1000);
 }
 
-}  // namespace detail
 }  // namespace lark

@@ -1,6 +1,6 @@
 // The contract cases against the in-memory file system of the engine's tests.
 #include "tests/contract/rename_contract.h"
-#include "tests/engine/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <map>
 

@@ -11,7 +11,8 @@
 
 #include "engine/platform.h"
 #include "engine/rename_actions.h"
-#include "tests/engine/plan_rows.h"
+#include "tests/support/fakes.h"
+#include "tests/support/plan_rows.h"
 
 namespace lark::contract {
 
@@ -33,33 +34,6 @@ inline void listTree(FileSystem& disk, const std::wstring& folder, const std::ws
   }
   for (const auto& name : subfolders) listTree(disk, folder + L"\\" + name, prefix + name + L"\\", out);
 }
-
-// Answers every question with yes and keeps the last listing.
-class AnsweringPage : public PageSurface {
- public:
-  void setControlText(int, const std::wstring&) override {}
-  void enableControl(int, bool) override {}
-  void showControl(int, bool) override {}
-  bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
-  void showListing(RenamePlan& plan) override { shown = plan; }
-  RenamePlan shown;
-};
-
-// Forwards to another file system and records every rename it is asked for.
-class RecordingFileSystem : public FileSystem {
- public:
-  explicit RecordingFileSystem(FileSystem& target) : target_(target) {}
-  std::uint32_t attributes(const std::wstring& path) override { return target_.attributes(path); }
-  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override { return target_.listFolder(pattern); }
-  int renameItem(const std::wstring& from, const std::wstring& to) override {
-    renames.push_back(from + L" > " + to);
-    return target_.renameItem(from, to);
-  }
-  std::vector<std::wstring> renames;
-
- private:
-  FileSystem& target_;
-};
 
 template <typename Disk>
 class RenameContract : public ::testing::Test {
@@ -129,13 +103,14 @@ TYPED_TEST_P(RenameContract, RunsAWholeRenameOnTheDisk) {
   state.renameFolders = true;
   state.matchPattern = L"o";
   state.replaceFormat = L"0";
-  AnsweringPage page;
+  fakes::RecordingPage page;
   performRename(state, page, this->disk.fileSystem());
   EXPECT_EQ((std::vector<std::wstring>{L"Ph0t0s\\", L"Ph0t0s\\0ne.jpg", L"Ph0t0s\\Trip\\", L"Ph0t0s\\Trip\\tw0.jpg",
                                        L"t0p.jpg"}),
             this->tree());
-  ASSERT_EQ(5u, page.shown.size());
-  EXPECT_EQ(L"Renamed 4 files and folders:", page.shown[0].baseFolder);
+  ASSERT_EQ(1u, page.listings.size());
+  ASSERT_EQ(5u, page.listings[0].size());
+  EXPECT_EQ(L"Renamed 4 files and folders:", page.listings[0][0].baseFolder);
   EXPECT_EQ((std::vector<std::wstring>{this->full(L"Ph0t0s") + L"\\"}), state.folders);
   EXPECT_EQ((std::vector<std::wstring>{this->full(L"t0p.jpg")}), state.files);
 }
@@ -169,7 +144,7 @@ TYPED_TEST_P(RenameContract, RefusesNewNamesThatFileNamesCannotHold) {
       {L"a.txt", L"^a", L"|", refused(L"a.txt", L"|.txt")},
       {L"a.txt", L"^a", L"\\t", refused(L"a.txt", L"\x2409.txt")},  // a tab, shown as its symbol
   };
-  RecordingFileSystem shell(this->disk.fileSystem());
+  fakes::RecordingFileSystem shell(this->disk.fileSystem());
   const auto before = this->disk.snapshot();
   for (const auto& c : cases) {
     RenameState state;
@@ -177,11 +152,12 @@ TYPED_TEST_P(RenameContract, RefusesNewNamesThatFileNamesCannotHold) {
     state.renameFolders = true;
     state.matchPattern = c.pattern;
     state.replaceFormat = c.format;
-    AnsweringPage page;
+    fakes::RecordingPage page;
     performRename(state, page, shell);
-    ASSERT_FALSE(page.shown.empty());
-    EXPECT_EQ(L"No files were renamed:", page.shown[0].baseFolder) << ::testing::PrintToString(c.format);
-    EXPECT_EQ(std::vector<std::wstring>{c.row}, fakes::rows(RenamePlan(page.shown.begin() + 1, page.shown.end())));
+    ASSERT_EQ(1u, page.listings.size());
+    const RenamePlan& shown = page.listings[0];
+    EXPECT_EQ(L"No files were renamed:", shown[0].baseFolder) << ::testing::PrintToString(c.format);
+    EXPECT_EQ(std::vector<std::wstring>{c.row}, fakes::rows(RenamePlan(shown.begin() + 1, shown.end())));
   }
   EXPECT_EQ(std::vector<std::wstring>{}, shell.renames) << "the shell saw none of these names";
   EXPECT_EQ(before, this->disk.snapshot()) << "every file keeps its name and its content";

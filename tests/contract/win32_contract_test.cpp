@@ -1,7 +1,7 @@
 // The contract cases against the real file system, through the Win32 side of the seam.
-#include "shell/win32_file_system.h"
+#include "win32/file_system.h"
 #include "tests/contract/rename_contract.h"
-#include "tests/wine/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace lark::contract {
 namespace {

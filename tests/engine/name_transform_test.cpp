@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/regex.h"
+#include "engine/text.h"
 
 namespace lark {
 namespace {

@@ -4,7 +4,8 @@
 #include "engine/name_transform.h"
 #include "engine/page_controls.h"
 #include "engine/regex.h"
-#include "tests/engine/fakes.h"
+#include "engine/text.h"
+#include "tests/support/fakes.h"
 
 namespace lark {
 namespace {

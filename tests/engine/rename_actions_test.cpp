@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/fakes.h"
-#include "tests/engine/plan_rows.h"
+#include "tests/support/fakes.h"
+#include "tests/support/plan_rows.h"
 
 namespace lark {
 namespace {

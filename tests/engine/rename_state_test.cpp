@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/build_config.h"
-#include "tests/engine/fakes.h"
+#include "build_config.h"
+#include "tests/support/fakes.h"
 
 namespace lark {
 namespace {

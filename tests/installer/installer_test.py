@@ -2,14 +2,15 @@
 """Installs and uninstalls Larkspindle with its real installer in a Wine prefix of its own,
 and compares the registry and drive C before the install and after the uninstall.
 
-    installer_test.py win64 PREFIX SETUP_EXE DLL64 DLL32
-    installer_test.py wow64 PREFIX SETUP_EXE DLL64 DLL32 CLIENT64 CLIENT32
+    installer_test.py --version V --clsid {GUID} win64 PREFIX SETUP_EXE DLL64 DLL32
+    installer_test.py --version V --clsid {GUID} wow64 PREFIX SETUP_EXE DLL64 DLL32 CLIENT64 CLIENT32
 
 With win64, the prefix is the host's 64-bit Wine without a working 32-bit regsvr32.
 With wow64, it is a 64-bit system with the 32-bit subsystem: both registrations are
 checked in both registry views, and the real-client test of each build shows the Rename
 page of its own DLL from the Properties sheet.
 """
+import argparse
 import os
 import re
 import shutil
@@ -17,9 +18,17 @@ import subprocess
 import sys
 import tempfile
 
-KIND = sys.argv[1]
-PREFIX, SETUP, DLL64, DLL32 = (os.path.abspath(a) for a in sys.argv[2:6])
+arguments = argparse.ArgumentParser()
+arguments.add_argument("--version", required=True)
+arguments.add_argument("--clsid", required=True)
+arguments.add_argument("kind", choices=("win64", "wow64"))
+arguments.add_argument("files", nargs="+")
+ARGS = arguments.parse_args()
+VERSION, CLSID, KIND = ARGS.version, ARGS.clsid, ARGS.kind
+PREFIX, SETUP, DLL64, DLL32, *CLIENTS = (os.path.abspath(a) for a in ARGS.files)
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "support"))
+from checks import Checks  # noqa: E402
 WINE = os.path.join(HERE, "..", "..", "cmake", "wine.sh")
 if os.environ.get("LARK_WINE_SESSION") != PREFIX:
     session = os.path.join(HERE, "..", "..", "cmake", "wine-session.sh")
@@ -28,24 +37,14 @@ if os.environ.get("LARK_WINE_SKIP"):
     print("skipped:", os.environ["LARK_WINE_SKIP"])
     sys.exit(77)
 
-CLSID = "{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}"
 CLASSES = r"HKEY_LOCAL_MACHINE\Software\Classes"
 UNINSTALL = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Larkspindle"
 APPROVED = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved"
 DRIVE_C = os.path.join(PREFIX, "drive_c")
 SCRATCH = tempfile.mkdtemp(prefix="lark-setup-")
 
-failures = []
-passes = 0
-
-
-def check(what, expected, actual):
-    global passes
-    if expected == actual:
-        passes += 1
-    else:
-        failures.append(what)
-        print(f"FAILED: {what}\n  expected: {expected!r}\n  actual:   {actual!r}")
+CHECKS = Checks("installer")
+check = CHECKS.check
 
 
 def wine(*args, timeout=120):
@@ -204,7 +203,7 @@ def check_installed(snapshot, folder, label):
     check(f"{label}: approved", reg_string("Larkspindle"), value(snapshot, APPROVED, CLSID))
     expected_entry = {
         "DisplayName": reg_string("Larkspindle"),
-        "DisplayVersion": reg_string("1.0.0.3"),
+        "DisplayVersion": reg_string(VERSION),
         "Publisher": reg_string("Larkspindle"),
         "InstallLocation": reg_string(folder),
         "DisplayIcon": reg_string(folder + "\\Uninstall.exe,0"),
@@ -278,13 +277,12 @@ def main_wow64(client64, client32):
           [os.path.exists(unix_path(folder + r"\Larkspindle.dll")), os.path.exists(unix_path(folder + r"\x86\Larkspindle.dll"))])
     check("install folder removed", False, os.path.exists(unix_path(folder)))
     shutil.rmtree(SCRATCH)
-    print(f"{passes} checks passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return CHECKS.finish()
 
 
 def main():
     if KIND == "wow64":
-        return main_wow64(*(os.path.abspath(a) for a in sys.argv[6:8]))
+        return main_wow64(*CLIENTS)
     whole_clean = registry(WHOLE_REGISTRY)
     if UNINSTALL in whole_clean or os.path.exists(unix_path(r"C:\Program Files\Larkspindle")):
         # An interrupted run left its install behind: start again from a new prefix.
@@ -334,8 +332,7 @@ def main():
 
     check("whole registry after three rounds", [], differences(whole_clean, registry(WHOLE_REGISTRY)))
     shutil.rmtree(SCRATCH)
-    print(f"{passes} checks passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return CHECKS.finish()
 
 
 RESTART = 75

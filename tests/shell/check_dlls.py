@@ -1,23 +1,19 @@
 #!/usr/bin/python3
 """Inspects both builds of Larkspindle.dll as PE files: exports, imports, resources.
 
-  check_dlls.py X86_64_DLL I686_DLL
+  check_dlls.py X86_64_DLL I686_DLL VERSION
 """
+import os
 import struct
 import sys
 
 import pefile
 
-failures = []
-passes = 0
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from checks import Checks  # noqa: E402
 
-
-def check(what, expected, actual):
-    global passes
-    if expected == actual:
-        passes += 1
-    else:
-        failures.append(f"{what}: expected {expected!r}, got {actual!r}")
+CHECKS = Checks("pe-files")
+check = CHECKS.check
 
 
 def resources(pe):
@@ -61,16 +57,16 @@ def inspect(path, machine, architecture):
     check(f"{path} manifest architecture", 2, manifest.count(f'processorArchitecture="{architecture}"'))
     check(f"{path} manifest names common controls 6", True, 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in manifest)
     version = pe.VS_FIXEDFILEINFO[0]
-    check(f"{path} file version", (0x00010000, 0x00000003), (version.FileVersionMS, version.FileVersionLS))
+    parts = [int(p) for p in VERSION.split(".")]
+    check(f"{path} file version", (parts[0] << 16 | parts[1], parts[2] << 16 | parts[3]),
+          (version.FileVersionMS, version.FileVersionLS))
     strings = {k.decode(): v.decode() for table in pe.FileInfo[0] if hasattr(table, "StringTable")
                for st in table.StringTable for k, v in st.entries.items()}
-    check(f"{path} version strings", ("Larkspindle Shell Extension", "1, 0, 0, 3", "Larkspindle.dll"),
+    check(f"{path} version strings", ("Larkspindle Shell Extension", ", ".join(VERSION.split(".")), "Larkspindle.dll"),
           (strings.get("FileDescription"), strings.get("FileVersion"), strings.get("OriginalFilename")))
 
 
+VERSION = sys.argv[3]
 inspect(sys.argv[1], 0x8664, "amd64")
 inspect(sys.argv[2], 0x14C, "X86")
-for failure in failures:
-    print("FAILED:", failure)
-print(f"pe-files: {passes} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+sys.exit(CHECKS.finish())

@@ -3,14 +3,7 @@
 # Properties sheet, and unregisters it again.
 #   client-test.sh KIND PREFIX DLL TEST_PROGRAM
 set -uo pipefail
-kind=$1
-prefix=$2
-here=$(dirname "$0")
-if [[ ${LARK_WINE_SESSION:-} != "$prefix" ]]; then
-  exec "$here/../../cmake/wine-session.sh" "$kind" "$prefix" "$0" "$@"
-fi
-[[ -n ${LARK_WINE_SKIP:-} ]] && { echo "skipped: $LARK_WINE_SKIP"; exit 77; }
-wine=$here/../../cmake/wine.sh
+source "$(dirname "$0")/../../cmake/wine-script.sh" "$@"
 dll="Z:$(echo "$3" | tr / '\\')"
 export LARK_EXPECT_DLL=$dll
 timeout -k 5 60 "$wine" regsvr32 /s "$dll" || { echo "registration failed"; exit 1; }

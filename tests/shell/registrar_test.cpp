@@ -1,7 +1,8 @@
 // The registrar against an in-memory registry: the script's markers, replacements and
 // quoting, and the module's own script.
 #include "shell/registrar.h"
-#include "tests/shell/memory_registry.h"
+#include "build_config.h"
+#include "tests/support/memory_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ namespace lark {
 namespace {
 
 std::wstring moduleScript() {
-  std::ifstream file(LARK_SOURCE_DIR "/shell/larkspindle.rgs");
+  std::ifstream file(LARK_REGISTRY_SCRIPT);
   std::stringstream text;
   text << file.rdbuf();
   const std::string narrow = text.str();
@@ -21,7 +22,7 @@ std::wstring moduleScript() {
   return std::wstring(narrow.begin(), narrow.end());
 }
 
-const std::wstring kClsid = L"{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}";
+const std::wstring kClsid = LARK_WIDE(LARK_CLSID_TEXT);
 
 TEST(Registrar, TheModulesScriptWritesTheSixEntries) {
   MemoryRegistry registry;

@@ -2,18 +2,12 @@
 # Registers and unregisters the DLL with Wine's own regsvr32 (the 32-bit one for the
 # i686 build) and checks the registry with reg query: the six entries, a second
 # registration, two unregistrations, and a module path holding a single quote.
-#   registration-test.sh KIND PREFIX DLL
+#   registration-test.sh KIND PREFIX DLL CLSID
 set -uo pipefail
-kind=$1
-prefix=$2
+source "$(dirname "$0")/../../cmake/wine-script.sh" "$@"
 dll=$3
-here=$(dirname "$0")
-if [[ ${LARK_WINE_SESSION:-} != "$prefix" ]]; then
-  exec "$here/../../cmake/wine-session.sh" "$kind" "$prefix" "$0" "$@"
-fi
-[[ -n ${LARK_WINE_SKIP:-} ]] && { echo "skipped: $LARK_WINE_SKIP"; exit 77; }
-wine() { timeout -k 5 60 "$here/../../cmake/wine.sh" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-clsid='{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}'
+clsid=$4
+run() { timeout -k 5 60 "$wine" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 failures=0
 passes=0
 check() {  # check DESCRIPTION EXPECTED ACTUAL
@@ -26,11 +20,11 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
 }
 value() {  # value KEY [NAME]: the data of a value, or "missing"
   local out
-  if [[ $# -eq 2 ]]; then out=$(wine reg query "$1" /v "$2") || { echo missing; return; }
-  else out=$(wine reg query "$1" /ve) || { echo missing; return; }; fi
+  if [[ $# -eq 2 ]]; then out=$(run reg query "$1" /v "$2") || { echo missing; return; }
+  else out=$(run reg query "$1" /ve) || { echo missing; return; }; fi
   echo "$out" | awk -F'REG_SZ' 'NF > 1 { sub(/^ +/, "", $2); print $2 }'
 }
-exists() { wine reg query "$1" >/dev/null && echo present || echo missing; }
+exists() { run reg query "$1" >/dev/null && echo present || echo missing; }
 
 copy_dir=$(mktemp -d /tmp/lark-reg-XXXX)
 quoted="$copy_dir/Lark's"
@@ -39,7 +33,7 @@ cp "$dll" "$quoted/Larkspindle.dll"
 winpath="Z:$(echo "$quoted/Larkspindle.dll" | tr / '\\')"
 
 for round in 1 2; do
-  wine regsvr32 /s "$winpath"
+  run regsvr32 /s "$winpath"
   check "regsvr32 round $round" 0 $?
 done
 check "files handler" "$clsid" "$(value 'HKCR\*\shellex\PropertySheetHandlers\Larkspindle')"
@@ -48,10 +42,10 @@ check "class name" "Larkspindle Class" "$(value "HKCR\\CLSID\\$clsid")"
 check "server path, its quote once" "$winpath" "$(value "HKCR\\CLSID\\$clsid\\InprocServer32")"
 check "threading model" "Apartment" "$(value "HKCR\\CLSID\\$clsid\\InprocServer32" ThreadingModel)"
 check "approved" "Larkspindle" "$(value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' "$clsid")"
-check "one set after two registrations" 1 "$(wine reg query 'HKCR\*\shellex\PropertySheetHandlers' /s | grep -c 'Larkspindle$')"
+check "one set after two registrations" 1 "$(run reg query 'HKCR\*\shellex\PropertySheetHandlers' /s | grep -c 'Larkspindle$')"
 
 for round in 1 2; do
-  wine regsvr32 /s /u "$winpath"
+  run regsvr32 /s /u "$winpath"
   check "regsvr32 /u round $round" 0 $?
 done
 check "files handler gone" missing "$(exists 'HKCR\*\shellex\PropertySheetHandlers\Larkspindle')"

@@ -10,7 +10,7 @@
 
 #include "engine/page_controls.h"
 #include "engine/rename_state.h"
-#include "tests/engine/fakes.h"
+#include "tests/support/fakes.h"
 
 namespace lark {
 namespace {
@@ -266,7 +266,7 @@ TEST(UpdateChecker, ASecondCheckStartsBeforeTheFirstIsDestroyed) {
   auto first = std::make_shared<ScriptedDownload::Script>();
   first->body = "PLONK! 9 http://first/";
   startUpdateCheck(state, serve(first));
-  const UpdateChecker* previous = state.updateChecker.get();
+  const VersionCheck* previous = state.updateChecker.get();
   auto second = std::make_shared<ScriptedDownload::Script>();
   second->body = "PLONK! 9 http://second/";
   startUpdateCheck(state, serve(second));

@@ -6,20 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include "build_config.h"
 #include "engine/page_controls.h"
-#include "tests/wine/modal_catcher.h"
-#include "tools/screenshot.h"
-#include "tools/shell_properties.h"
-#include "tests/wine/temp_folder.h"
+#include "tests/support/modal_catcher.h"
+#include "tests/support/screenshot.h"
+#include "tests/support/properties_sheet.h"
+#include "tests/support/temp_folder.h"
 
 namespace lark {
 namespace {
-
-std::wstring text(HWND window, int id) {
-  wchar_t buffer[512] = {};
-  GetDlgItemTextW(window, id, buffer, 512);
-  return buffer;
-}
 
 // The file of the module that holds an address.
 std::wstring moduleOf(const void* address) {
@@ -71,13 +66,13 @@ TEST(RealClient, TheShellsPropertiesSheetShowsAWorkingRenamePage) {
     sawPage = true;
     EXPECT_EQ(expectedDll(), moduleOf(reinterpret_cast<void*>(GetWindowLongPtrW(page, DWLP_DLGPROC))))
         << "the page comes from the registered DLL";
-    EXPECT_EQ(L"(.*)", text(page, kMatchEdit));
-    EXPECT_EQ(L"\\1", text(page, kReplaceEdit));
-    EXPECT_EQ(L"1 File", text(page, kSelectedCount));
-    EXPECT_EQ(L"\"Report.doc\"", text(page, kExampleText));
+    EXPECT_EQ(L"(.*)", controlText(page, kMatchEdit));
+    EXPECT_EQ(L"\\1", controlText(page, kReplaceEdit));
+    EXPECT_EQ(L"1 File", controlText(page, kSelectedCount));
+    EXPECT_EQ(L"\"Report.doc\"", controlText(page, kExampleText));
     SetDlgItemTextW(page, kMatchEdit, L"\\.doc$");
     SetDlgItemTextW(page, kReplaceEdit, L".txt");
-    EXPECT_EQ(L"\"Report.txt\"", text(page, kReplaceText));
+    EXPECT_EQ(L"\"Report.txt\"", controlText(page, kReplaceText));
     saveScreenshot(sheet, L"shell-properties");
     SendDlgItemMessageW(page, kTestButton, BM_CLICK, 0, 0);
   });
@@ -93,7 +88,7 @@ TEST(RealClient, TheShellsPropertiesSheetShowsAWorkingRenamePage) {
   EXPECT_TRUE(sawListing);
   const wchar_t* architecture = sizeof(void*) == 4 ? L"X86" : L"amd64";
   EXPECT_EQ(L"Qev.Larkspindle,processorArchitecture=\"" + std::wstring(architecture) +
-                L"\",type=\"win32\",version=\"1.0.0.3\" in " + expectedDll(),
+                L"\",type=\"win32\",version=\"" LARK_WIDE(LARK_VERSION_TEXT) L"\" in " + expectedDll(),
             dialogContext);
 }
 

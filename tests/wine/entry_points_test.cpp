@@ -16,12 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "build_config.h"
 #include "engine/page_controls.h"
-#include "tests/wine/drop_data.h"
-#include "tests/wine/fault_injection.h"
-#include "tests/wine/modal_catcher.h"
-#include "tests/wine/temp_folder.h"
+#include "tests/support/drop_data.h"
+#include "tests/support/fault_injection.h"
+#include "tests/support/modal_catcher.h"
+#include "tests/support/properties_sheet.h"
+#include "tests/support/temp_folder.h"
 #include "ui/isolation.h"
+#include "win32/handles.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*);
 extern "C" HRESULT __stdcall DllCanUnloadNow();
@@ -32,9 +35,13 @@ extern "C" HRESULT __stdcall DllUnregisterServer();
 namespace lark {
 namespace {
 
-const CLSID kClsid = {0x6b2e9a41, 0x3c7d, 0x4f58, {0x9e, 0x1a, 0x2d, 0x5c, 0x8b, 0x7f, 0x04, 0xa3}};
-const CLSID kOtherClsid = {0x6b2e9a41, 0x3c7d, 0x4f58, {0x9e, 0x1a, 0x2d, 0x5c, 0x8b, 0x7f, 0x04, 0xa4}};
-const wchar_t kMutex[] = L"Larkspindle_A83F5C12-7E94-4B6D-8C21-F0D93E6A5B47_Mutex";
+const CLSID kClsid = LARK_CLSID_PARTS;
+const CLSID kOtherClsid = [] {  // one bit away from the module's class
+  CLSID other = LARK_CLSID_PARTS;
+  other.Data4[7] ^= 1;
+  return other;
+}();
+const wchar_t kMutex[] = LARK_WIDE(LARK_MUTEX_NAME);
 
 struct Pages {
   HPROPSHEETPAGE page[4];
@@ -54,13 +61,7 @@ void click(HWND page, int id) {
 
 // A sheet of the test's own around the page, used as a person would use it.
 void usePage(HPROPSHEETPAGE handle) {
-  PROPSHEETHEADERW header = {};
-  header.dwSize = sizeof header;
-  header.dwFlags = PSH_MODELESS;
-  header.pszCaption = L"Properties";
-  header.nPages = 1;
-  header.phpage = &handle;
-  HWND sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+  HWND sheet = openModelessSheet(&handle, 1);
   if (!sheet) return;
   HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
   if (page) {
@@ -120,14 +121,13 @@ bool mutexExists() {
 std::size_t filesBelow(const std::wstring& folder) {
   std::size_t count = 0;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
+  const UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return 0;
   do {
     const std::wstring name = data.cFileName;
     if (name == L"." || name == L"..") continue;
     count += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? filesBelow(folder + L"\\" + name) : 1;
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &data));
   return count;
 }
 
@@ -248,7 +248,7 @@ TEST_F(EntryPoints, RegistrationFailsCleanlyAndCanAlwaysBeUndone) {
   EXPECT_EQ(S_OK, DllRegisterServer());
   EXPECT_EQ(S_OK, DllUnregisterServer());
   HKEY key = nullptr;
-  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{6B2E9A41-3C7D-4F58-9E1A-2D5C8B7F04A3}", 0,
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\" LARK_WIDE(LARK_CLSID_TEXT), 0,
                                          KEY_READ, &key));
 }
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tests/wine/modal_catcher.h"
+#include "tests/support/modal_catcher.h"
 
 namespace lark {
 namespace {

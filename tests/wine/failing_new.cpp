@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "tests/wine/fault_injection.h"
+#include "tests/support/fault_injection.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The isolation-aware calls: the context around each call, the page description's flag,
 // the plain path without activation functions, and the refusal when activation fails.
 #include "ui/isolation.h"
+#include "win32/module.h"
 
 #include <gtest/gtest.h>
 

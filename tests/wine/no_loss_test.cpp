@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "engine/rename_actions.h"
-#include "shell/win32_file_system.h"
-#include "tests/contract/rename_contract.h"
-#include "tests/wine/modal_catcher.h"
-#include "tests/wine/temp_folder.h"
+#include "win32/file_system.h"
+#include "tests/support/fakes.h"
+#include "tests/support/modal_catcher.h"
+#include "tests/support/temp_folder.h"
 
 namespace lark {
 namespace {
@@ -47,9 +47,10 @@ class NoLoss : public ::testing::Test {
       shellBoxes = shellWindows.caught.size();
     }
     if (!holdingFiles) expectNothingLost();
-    ASSERT_FALSE(page.shown.empty());
-    for (std::size_t i = 1; i < page.shown.size(); ++i) {
-      const RenameEntry& row = page.shown[i];
+    ASSERT_EQ(1u, page.listings.size());
+    shown = page.listings[0];
+    for (std::size_t i = 1; i < shown.size(); ++i) {
+      const RenameEntry& row = shown[i];
       if (!row.failed) {
         EXPECT_TRUE(exists(row.baseFolder + row.newPath)) << "renamed row without its new name: " << ::testing::PrintToString(row.newPath);
       } else if (row.errorText == L"[ERROR: File operation failed!]") {
@@ -64,7 +65,7 @@ class NoLoss : public ::testing::Test {
   }
   std::vector<std::wstring> errors() {
     std::vector<std::wstring> texts;
-    for (std::size_t i = 1; i < page.shown.size(); ++i) texts.push_back(page.shown[i].failed ? page.shown[i].errorText : L"ok");
+    for (std::size_t i = 1; i < shown.size(); ++i) texts.push_back(shown[i].failed ? shown[i].errorText : L"ok");
     return texts;
   }
   std::uint64_t hashOf(const std::wstring& relative) { return after.at(relative); }
@@ -72,7 +73,8 @@ class NoLoss : public ::testing::Test {
   TempFolder folder;
   Win32FileSystem disk;
   RenameState state;
-  contract::AnsweringPage page;
+  fakes::RecordingPage page;
+  RenamePlan shown;  // the listing of the rename, title row first
   TreeHashes before, after;
   std::size_t shellBoxes = 0;
   bool holdingFiles = false;  // a held file cannot be read until it is let go
@@ -190,7 +192,7 @@ TEST_F(NoLoss, AThousandFilesAtOnce) {
     selected.push_back(name);
   }
   rename(selected, L"^f", L"g");
-  EXPECT_EQ(L"Renamed 1000 files:", page.shown[0].baseFolder);
+  EXPECT_EQ(L"Renamed 1000 files:", shown[0].baseFolder);
   EXPECT_EQ(1000u, after.size());
   EXPECT_EQ(1u, after.count(L"g0999.txt"));
   EXPECT_EQ(0u, after.count(L"f0000.txt"));
@@ -223,7 +225,7 @@ TEST(NoLossLinks, ALinkLoopIsListedButNotWalked) {
     EXPECT_LT(2u, rows.size());
     EXPECT_EQ(L"Top\\a.txt > Top\\b.txt", rows[0]);
   }
-  contract::AnsweringPage page;
+  fakes::RecordingPage page;
   performRename(state, page, disk);
   EXPECT_NE(kInvalidAttributes, disk.attributes(root + L"\\Top\\b.txt")) << "the file is renamed once";
   EXPECT_EQ(kInvalidAttributes, disk.attributes(root + L"\\Top\\a.txt"));

@@ -11,11 +11,13 @@
 #include "engine/page_controls.h"
 #include "engine/rename_actions.h"
 #include "engine/rename_state.h"
-#include "shell/win32_file_system.h"
-#include "tests/wine/modal_catcher.h"
-#include "tools/screenshot.h"
-#include "tests/wine/temp_folder.h"
+#include "win32/file_system.h"
+#include "tests/support/modal_catcher.h"
+#include "tests/support/properties_sheet.h"
+#include "tests/support/screenshot.h"
+#include "tests/support/temp_folder.h"
 #include "ui/isolation.h"
+#include "win32/module.h"
 #include "ui/rename_page.h"
 #include "ui/results_dialog.h"
 
@@ -32,17 +34,10 @@ class HostedPage : public ::testing::Test {
     description.pszTemplate = MAKEINTRESOURCEW(kRenamePageDialog);
     description.pfnDlgProc = renamePageProc;
     description.lParam = reinterpret_cast<LPARAM>(&state);
-    HPROPSHEETPAGE pages[] = {isolatedCreatePropertySheetPage(&description)};
-    ASSERT_NE(nullptr, pages[0]);
-    PROPSHEETHEADERW header = {};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
-    header.pszCaption = L"Properties";
-    header.nPages = 1;
-    header.phpage = pages;
-    sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+    HPROPSHEETPAGE created = isolatedCreatePropertySheetPage(&description);
+    ASSERT_NE(nullptr, created);
+    sheet = openModelessSheet(&created, 1, PSH_NOAPPLYNOW);
     ASSERT_NE(nullptr, sheet);
-    ShowWindow(sheet, SW_SHOW);
     page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     ASSERT_NE(nullptr, page);
   }
@@ -56,11 +51,7 @@ class HostedPage : public ::testing::Test {
     Win32FileSystem disk;
     state.setSelection(paths, disk);
   }
-  std::wstring text(int id) {
-    wchar_t buffer[4096] = {};
-    GetDlgItemTextW(page, id, buffer, 4096);
-    return buffer;
-  }
+  std::wstring text(int id) { return controlText(page, id); }
   bool enabled(int id) { return IsWindowEnabled(GetDlgItem(page, id)) != FALSE; }
   bool checked(int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
   void click(int id) { SendDlgItemMessageW(page, id, BM_CLICK, 0, 0); }
@@ -181,7 +172,7 @@ TEST_F(HostedPage, OnlyTheLinkIsDrawnBlue) {
   ReleaseDC(page, dc);
 }
 
-// A file system whose renames fail the way a handler's work can fail.
+// What a file system whose renames throw throws: a standard exception or another kind.
 struct NotStandard {};
 bool throwStandard = true;
 // Patterns meant to hang the matcher or the compiler: each keystroke must come back
@@ -230,7 +221,8 @@ TEST_F(HostedPage, HostilePatternsEndInTheLibrarysMessageNotAHang) {
   EXPECT_EQ(L"\"b\"", text(kExampleText)) << "the page works as before";
 }
 
-class FailingCollection : public Win32FileSystem {
+// The real disk, except that every rename throws: the way a handler's work can fail.
+class ThrowingRenames : public Win32FileSystem {
  public:
   int renameItem(const std::wstring&, const std::wstring&) override {
     if (throwStandard) throw std::length_error("caf\xe9");
@@ -245,7 +237,7 @@ TEST_F(HostedPage, ExceptionsFromAnActionAreReportedAndThePageStaysUsable) {
   open();
   SetDlgItemTextW(page, kMatchEdit, L"a");
   SetDlgItemTextW(page, kReplaceEdit, L"b");
-  setPageFileSystemFactory([](HWND) -> std::unique_ptr<FileSystem> { return std::make_unique<FailingCollection>(); });
+  setPageFileSystemFactory([](HWND) -> std::unique_ptr<FileSystem> { return std::make_unique<ThrowingRenames>(); });
   for (bool standard : {true, false}) {
     throwStandard = standard;
     ModalCatcher catcher(IDYES);

@@ -8,10 +8,11 @@
 #include "engine/name_transform.h"
 #include "engine/rename_actions.h"
 #include "engine/page_controls.h"
-#include "shell/win32_file_system.h"
-#include "tests/wine/modal_catcher.h"
-#include "tests/wine/temp_folder.h"
-#include "ui/win32_page.h"
+#include "win32/file_system.h"
+#include "tests/support/modal_catcher.h"
+#include "tests/support/properties_sheet.h"
+#include "tests/support/temp_folder.h"
+#include "ui/page_surface.h"
 
 namespace lark {
 namespace {
@@ -67,11 +68,7 @@ class PageWindow : public ::testing::Test {
   }
   void TearDown() override { DestroyWindow(window); }
 
-  std::wstring text(int id) {
-    wchar_t buffer[512] = {};
-    GetDlgItemTextW(window, id, buffer, 512);
-    return buffer;
-  }
+  std::wstring text(int id) { return controlText(window, id); }
   bool enabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
   bool visible(int id) { return (GetWindowLongW(GetDlgItem(window, id), GWL_STYLE) & WS_VISIBLE) != 0; }
 

@@ -9,16 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "build_config.h"
 #include "engine/page_controls.h"
-#include "tests/wine/drop_data.h"
-#include "tests/wine/temp_folder.h"
+#include "tests/support/drop_data.h"
+#include "tests/support/properties_sheet.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using lark::DropData;
 
-const CLSID kClsid = {0x6b2e9a41, 0x3c7d, 0x4f58, {0x9e, 0x1a, 0x2d, 0x5c, 0x8b, 0x7f, 0x04, 0xa3}};
-const wchar_t kMutex[] = L"Larkspindle_A83F5C12-7E94-4B6D-8C21-F0D93E6A5B47_Mutex";
+const CLSID kClsid = LARK_CLSID_PARTS;
+const wchar_t kMutex[] = LARK_WIDE(LARK_MUTEX_NAME);
 
 using GetClassObjectFn = HRESULT(__stdcall*)(REFCLSID, REFIID, void**);
 using CanUnloadFn = HRESULT(__stdcall*)();
@@ -146,22 +148,6 @@ TEST_F(ShellExtension, ARefusedPageLeavesTheCountBalanced) {
   EXPECT_EQ(S_OK, canUnload());
 }
 
-// A modeless sheet of the test's own around the pages; null when it cannot be made.
-HWND openSheet(std::vector<HPROPSHEETPAGE>& pages) {
-  PROPSHEETHEADERW header = {};
-  header.dwSize = sizeof header;
-  header.dwFlags = PSH_MODELESS;
-  header.pszCaption = L"Properties";
-  header.nPages = static_cast<UINT>(pages.size());
-  header.phpage = pages.data();
-  return reinterpret_cast<HWND>(PropertySheetW(&header));
-}
-
-std::wstring controlText(HWND page, int id) {
-  wchar_t text[256] = {};
-  GetDlgItemTextW(page, id, text, 256);
-  return text;
-}
 
 TEST_F(ShellExtension, ThePageKeepsTheModuleUntilTheSheetIsGone) {
   lark::TempFolder folder;
@@ -181,11 +167,11 @@ TEST_F(ShellExtension, ThePageKeepsTheModuleUntilTheSheetIsGone) {
   EXPECT_TRUE(mutexExists());
   EXPECT_EQ(S_FALSE, canUnload());
 
-  HWND sheet = openSheet(pages);
+  HWND sheet = lark::openModelessSheet(pages.data(), static_cast<UINT>(pages.size()));
   ASSERT_NE(nullptr, sheet);
   HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-  EXPECT_EQ(L"1 File", controlText(page, kSelectedCount));
-  EXPECT_EQ(L"\"Report.doc\"", controlText(page, kExampleText));
+  EXPECT_EQ(L"1 File", lark::controlText(page, kSelectedCount));
+  EXPECT_EQ(L"\"Report.doc\"", lark::controlText(page, kExampleText));
   DestroyWindow(sheet);
   EXPECT_FALSE(mutexExists()) << "closing the sheet released the last reference";
   EXPECT_EQ(S_OK, canUnload());
@@ -206,11 +192,11 @@ TEST_F(ShellExtension, APathTooLongForTheBufferIsLeftOutNotCut) {
   sheetExt->Release();
   object->Release();
   ASSERT_EQ(1u, pages.size());
-  HWND sheet = openSheet(pages);
+  HWND sheet = lark::openModelessSheet(pages.data(), static_cast<UINT>(pages.size()));
   ASSERT_NE(nullptr, sheet);
   HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-  EXPECT_EQ(L"1 File", controlText(page, kSelectedCount));
-  EXPECT_EQ(L"\"short.txt\"", controlText(page, kExampleText));
+  EXPECT_EQ(L"1 File", lark::controlText(page, kSelectedCount));
+  EXPECT_EQ(L"\"short.txt\"", lark::controlText(page, kExampleText));
   DestroyWindow(sheet);
   EXPECT_EQ(S_OK, canUnload());
 }

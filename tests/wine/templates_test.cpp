@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/build_config.h"
+#include "build_config.h"
 #include "engine/page_controls.h"
 #include "ui/isolation.h"
+#include "win32/module.h"
 
 namespace lark {
 namespace {

@@ -1,7 +1,9 @@
-// Test doubles for the engine's seam: an in-memory file system and a page that records.
+// Test doubles for the engine's seam: an in-memory file system, file systems that pass
+// calls on, and pages that draw nothing or record.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -48,8 +50,19 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::wstring> locked_;
 };
 
+// Draws nothing and answers every question with yes: the base for pages that watch only
+// part of what the engine does.
+class NullPageSurface : public PageSurface {
+ public:
+  void setControlText(int, const std::wstring&) override {}
+  void enableControl(int, bool) override {}
+  void showControl(int, bool) override {}
+  bool askYesNo(const std::wstring&, const std::wstring&) override { return true; }
+  void showListing(RenamePlan&) override {}
+};
+
 // Remembers what the page was told and asked, and answers questions as configured.
-class RecordingPage : public PageSurface {
+class RecordingPage : public NullPageSurface {
  public:
   void setControlText(int id, const std::wstring& text) override { texts[id] = text; }
   void enableControl(int id, bool enabled) override { this->enabled[id] = enabled; }
@@ -66,6 +79,30 @@ class RecordingPage : public PageSurface {
   bool answerYes = true;
   std::vector<std::pair<std::wstring, std::wstring>> questions;  // caption, text
   std::vector<RenamePlan> listings;
+};
+
+// Forwards every call to another file system: the base for fakes that watch or change
+// only some of its calls.
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(FileSystem& target) : target_(target) {}
+  std::uint32_t attributes(const std::wstring& path) override { return target_.attributes(path); }
+  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override { return target_.listFolder(pattern); }
+  int renameItem(const std::wstring& from, const std::wstring& to) override { return target_.renameItem(from, to); }
+
+ private:
+  FileSystem& target_;
+};
+
+// Records every rename it is asked for, as "from > to", and passes it on.
+class RecordingFileSystem : public ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  int renameItem(const std::wstring& from, const std::wstring& to) override {
+    renames.push_back(from + L" > " + to);
+    return ForwardingFileSystem::renameItem(from, to);
+  }
+  std::vector<std::wstring> renames;
 };
 
 }  // namespace lark::fakes

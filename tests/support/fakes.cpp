@@ -1,5 +1,5 @@
 // The in-memory file system of the engine's tests.
-#include "tests/engine/fakes.h"
+#include "tests/support/fakes.h"
 
 #include <algorithm>
 #include <stdexcept>

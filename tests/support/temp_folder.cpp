@@ -1,8 +1,10 @@
 // Temporary folders for the Win32 tests.
-#include "tests/wine/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 #include <stdexcept>
 #include <vector>
+
+#include "win32/handles.h"
 
 namespace lark {
 
@@ -36,18 +38,17 @@ std::wstring TempFolder::createFile(const std::wstring& relative, const std::str
   const std::size_t slash = relative.rfind(L'\\');
   if (slash != std::wstring::npos) createFolder(relative.substr(0, slash));
   const std::wstring full = path_ + L"\\" + relative;
-  HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a test file");
+  const UniqueFileHandle file(CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw std::runtime_error("cannot create a test file");
   DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   return full;
 }
 
 void removeTree(const std::wstring& path) {
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  const UniqueFindHandle find(FindFirstFileW((path + L"\\*").c_str(), &data));
+  if (find) {
     do {
       const std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
@@ -60,8 +61,7 @@ void removeTree(const std::wstring& path) {
       } else {
         DeleteFileW(child.c_str());
       }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
   }
   RemoveDirectoryW(path.c_str());
 }
@@ -69,24 +69,23 @@ void removeTree(const std::wstring& path) {
 namespace {
 
 std::uint64_t hashFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return 0;
   std::uint64_t hash = 1469598103934665603ull;
   char buffer[4096];
   DWORD count = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count) {
+  while (ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr) && count) {
     for (DWORD i = 0; i < count; ++i) hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
   }
-  CloseHandle(file);
   return hash;
 }
 
 void hashTree(const std::wstring& folder, const std::wstring& prefix, TreeHashes& out, int depth) {
   if (depth > 40) return;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((L"\\\\?\\" + folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
+  UniqueFindHandle find(FindFirstFileW((L"\\\\?\\" + folder + L"\\*").c_str(), &data));
+  if (!find) return;
   std::vector<std::wstring> subfolders;
   do {
     const std::wstring name = data.cFileName;
@@ -96,8 +95,8 @@ void hashTree(const std::wstring& folder, const std::wstring& prefix, TreeHashes
       continue;
     }
     out[prefix + name] = hashFile(L"\\\\?\\" + folder + L"\\" + name);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &data));
+  find.reset();  // one listing open at a time, however deep
   for (const auto& name : subfolders) hashTree(folder + L"\\" + name, prefix + name + L"\\", out, depth + 1);
 }
 

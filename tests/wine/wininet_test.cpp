@@ -7,9 +7,10 @@
 #include <atomic>
 #include <chrono>
 
+#include "build_config.h"
 #include "engine/page_controls.h"
 #include "engine/rename_state.h"
-#include "ui/win32_page.h"
+#include "ui/page_surface.h"
 #include "update/update_checker.h"
 
 namespace lark {
@@ -73,17 +74,11 @@ DownloadFactory observe(std::shared_ptr<Observed> observed) {
   return [observed] { return std::unique_ptr<VersionDownload>(new ObservedDownload(observed)); };
 }
 
-class LinkPage : public Win32PageSurface {
- public:
-  using Win32PageSurface::Win32PageSurface;
-  void showListing(RenamePlan&) override {}
-};
-
 class UpdateOverHttp : public ::testing::Test {
  protected:
   void SetUp() override {
     window = CreateWindowExW(0, L"STATIC", L"page", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
-    link = CreateWindowExW(0, L"STATIC", L"http://www.larkspindle.example/", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 200, 20,
+    link = CreateWindowExW(0, L"STATIC", LARK_WIDE(LARKSPINDLE_SITE_URL), WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 200, 20,
                            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSiteLink)), nullptr, nullptr);
   }
   void TearDown() override { DestroyWindow(window); }
@@ -110,7 +105,7 @@ constexpr std::uint32_t kOwnVersion = 0x01000003;
 
 TEST_F(UpdateOverHttp, ANewerVersionShowsTheLinkAndBlinksWithItsLineBreak) {
   checkBody("PLONK! 1.0.0.4 http://127.0.0.1/new\r\n");
-  LinkPage page(window);
+  Win32PageSurface page(window);
   pollUpdateLink(state, page, kOwnVersion);
   EXPECT_EQ(L"Update Available - Click Here!", linkText());
   EXPECT_TRUE(linkVisible());
@@ -126,11 +121,11 @@ TEST_F(UpdateOverHttp, BodiesThatLeaveTheSiteAlone) {
     const char* body;
     const wchar_t* linkText;  // what control 209 shows afterwards
   } cases[] = {
-      {"PLONK! 1.0.0.3 http://127.0.0.1/new", L"http://www.larkspindle.example/"},
-      {"PLONK! 1.0.0.4", L"http://www.larkspindle.example/"},
-      {"plonk! 1.0.0.4 http://x", L"http://www.larkspindle.example/"},
-      {" PLONK! 1.0.0.4 http://x", L"http://www.larkspindle.example/"},
-      {"", L"http://www.larkspindle.example/"},
+      {"PLONK! 1.0.0.3 http://127.0.0.1/new", LARK_WIDE(LARKSPINDLE_SITE_URL)},
+      {"PLONK! 1.0.0.4", LARK_WIDE(LARKSPINDLE_SITE_URL)},
+      {"plonk! 1.0.0.4 http://x", LARK_WIDE(LARKSPINDLE_SITE_URL)},
+      {" PLONK! 1.0.0.4 http://x", LARK_WIDE(LARKSPINDLE_SITE_URL)},
+      {"", LARK_WIDE(LARKSPINDLE_SITE_URL)},
       // A newer version with a link that is no web address is announced, but a click
       // still opens the maker's site.
       {"PLONK! 2 file:///C:/windows/system32/notepad.exe", L"Update Available - Click Here!"},
@@ -139,7 +134,7 @@ TEST_F(UpdateOverHttp, BodiesThatLeaveTheSiteAlone) {
   };
   for (const auto& c : cases) {
     checkBody(c.body);
-    LinkPage page(window);
+    Win32PageSurface page(window);
     const std::wstring site = state.siteUrl;
     pollUpdateLink(state, page, kOwnVersion);
     EXPECT_EQ(std::wstring(c.linkText), linkText()) << c.body;
@@ -198,7 +193,7 @@ TEST_F(UpdateOverHttp, ASecondCheckReplacesTheFirst) {
   auto first = std::make_shared<Observed>();
   auto second = std::make_shared<Observed>();
   state.updateChecker = std::make_unique<UpdateChecker>(server() + L"/slow", observe(first));
-  std::unique_ptr<UpdateChecker> previous = std::move(state.updateChecker);
+  std::unique_ptr<VersionCheck> previous = std::move(state.updateChecker);
   state.updateChecker = std::make_unique<UpdateChecker>(server() + L"/body/" + hex("PLONK! 9 http://second/"), observe(second));
   previous.reset();
   ASSERT_TRUE(second->waitFinished());

@@ -1,7 +1,9 @@
 // Window screenshots for the Win32 tests.
-#include "tools/screenshot.h"
+#include "tests/support/screenshot.h"
 
 #include <utility>
+
+#include "win32/handles.h"
 
 namespace lark {
 
@@ -42,8 +44,8 @@ bool saveScreenshotTo(HWND window, const std::wstring& path) {
   RECT rect;
   GetWindowRect(window, &rect);
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
+  const WindowDc screen(nullptr, GetDC(nullptr));
+  const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = width;
@@ -51,32 +53,29 @@ bool saveScreenshotTo(HWND window, const std::wstring& path) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 24;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  // Wine's copy of the screen misses a list view's items; let each list paint itself in.
-  std::pair<HWND, HDC> capture(window, memory);
-  EnumChildWindows(window, printList, reinterpret_cast<LPARAM>(&capture));
-  GdiFlush();
+  const UniqueGdiObject bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!memory || !bitmap) return false;
+  {
+    // Selected only while drawing: a bitmap is deleted after it leaves its DC.
+    const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY);
+    // Wine's copy of the screen misses a list view's items; let each list paint itself in.
+    std::pair<HWND, HDC> capture(window, memory.get());
+    EnumChildWindows(window, printList, reinterpret_cast<LPARAM>(&capture));
+    GdiFlush();
+    SelectObject(memory.get(), previous);
+  }
   const DWORD stride = ((width * 3 + 3) / 4) * 4;
   BITMAPFILEHEADER file = {};
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof info.bmiHeader;
   file.bfSize = file.bfOffBits + stride * height;
-  bool written = false;
-  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out != INVALID_HANDLE_VALUE) {
-    DWORD count = 0;
-    written = WriteFile(out, &file, sizeof file, &count, nullptr) &&
-              WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &count, nullptr) &&
-              WriteFile(out, bits, stride * height, &count, nullptr);
-    CloseHandle(out);
-  }
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return written;
+  const UniqueFileHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!out) return false;
+  DWORD count = 0;
+  return WriteFile(out.get(), &file, sizeof file, &count, nullptr) &&
+         WriteFile(out.get(), &info.bmiHeader, sizeof info.bmiHeader, &count, nullptr) &&
+         WriteFile(out.get(), bits, stride * height, &count, nullptr);
 }
 
 }  // namespace lark

@@ -1,7 +1,9 @@
 // Win32 side of the file-system seam.
-#include "shell/win32_file_system.h"
+#include "win32/file_system.h"
 
 #include <shellapi.h>
+
+#include "win32/handles.h"
 
 namespace lark {
 
@@ -9,15 +11,12 @@ namespace {
 
 class FindListing : public FolderListing {
  public:
-  FindListing(HANDLE find, const WIN32_FIND_DATAW& first) : find_(find), data_(first) {}
-  ~FindListing() override { FindClose(find_); }
-  FindListing(const FindListing&) = delete;
-  FindListing& operator=(const FindListing&) = delete;
+  FindListing(UniqueFindHandle find, const WIN32_FIND_DATAW& first) : find_(std::move(find)), data_(first) {}
 
   bool next(FolderEntry& entry) override {
     if (!pending_) {
       ZeroMemory(&data_, sizeof data_);
-      if (!FindNextFileW(find_, &data_)) return false;
+      if (!FindNextFileW(find_.get(), &data_)) return false;
     }
     pending_ = false;
     entry.name = data_.cFileName;
@@ -26,7 +25,7 @@ class FindListing : public FolderListing {
   }
 
  private:
-  HANDLE find_;
+  UniqueFindHandle find_;
   WIN32_FIND_DATAW data_;
   bool pending_ = true;  // FindFirstFileW has already produced the first entry
 };
@@ -38,9 +37,9 @@ std::uint32_t Win32FileSystem::attributes(const std::wstring& path) { return Get
 std::unique_ptr<FolderListing> Win32FileSystem::listFolder(const std::wstring& pattern) {
   WIN32_FIND_DATAW data;
   ZeroMemory(&data, sizeof data);
-  HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<FindListing>(find, data);
+  UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &data));
+  if (!find) return nullptr;
+  return std::make_unique<FindListing>(std::move(find), data);
 }
 
 int Win32FileSystem::renameItem(const std::wstring& from, const std::wstring& to) {
@@ -55,8 +54,7 @@ int Win32FileSystem::renameItem(const std::wstring& from, const std::wstring& to
   operation.wFunc = FO_RENAME;
   operation.pFrom = source.c_str();
   operation.pTo = destination.c_str();
-  operation.fFlags = FOF_RENAMEONCOLLISION | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR |
-                     FOF_NORECURSION | FOF_NO_CONNECTED_ELEMENTS;
+  operation.fFlags = kRenameFlags;
   operation.fAnyOperationsAborted = FALSE;
   return SHFileOperationW(&operation);
 }

@@ -1,5 +1,7 @@
-// Win32 side of the page surface: dialog items addressed by identifier.
-#include "ui/win32_page.h"
+// Win32 side of the page surface.
+#include "ui/page_surface.h"
+
+#include "ui/results_dialog.h"
 
 namespace lark {
 
@@ -9,12 +11,10 @@ void Win32PageSurface::enableControl(int id, bool enabled) { EnableWindow(GetDlg
 
 void Win32PageSurface::showControl(int id, bool visible) { ShowWindow(GetDlgItem(page_, id), visible ? SW_SHOW : SW_HIDE); }
 
-}  // namespace lark
-
-namespace lark {
-
 bool Win32PageSurface::askYesNo(const std::wstring& text, const std::wstring& caption) {
   return MessageBoxW(page_, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
+
+void Win32PageSurface::showListing(RenamePlan& plan) { showResultsDialog(page_, plan); }
 
 }  // namespace lark

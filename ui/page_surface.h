@@ -1,4 +1,5 @@
-// The page surface over a real dialog window.
+// The engine's page surface over the real rename page: dialog items addressed by
+// identifier, questions in message boxes owned by the page, listings in the results dialog.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +8,6 @@
 
 namespace lark {
 
-// Controls and questions of a real page window. The listing belongs to the results
-// dialog, which the rename page supplies.
 class Win32PageSurface : public PageSurface {
  public:
   explicit Win32PageSurface(HWND page) : page_(page) {}
@@ -16,6 +15,7 @@ class Win32PageSurface : public PageSurface {
   void enableControl(int id, bool enabled) override;
   void showControl(int id, bool visible) override;
   bool askYesNo(const std::wstring& text, const std::wstring& caption) override;
+  void showListing(RenamePlan& plan) override;
   HWND window() const { return page_; }
 
  private:

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "win32/handles.h"
+
 namespace lark {
 
 // A data object with a CF_HDROP list of our own, or none at all.
@@ -34,15 +36,17 @@ class DropData : public IDataObject {
     std::size_t units = 1;
     for (const auto& path : paths_) units += path.size() + 1;
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + units * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* list = reinterpret_cast<wchar_t*>(drop + 1);
-    for (const auto& path : paths_) {
-      memcpy(list, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-      list += path.size() + 1;
+    {
+      const GlobalMemoryLock locked(memory);
+      auto* drop = static_cast<DROPFILES*>(locked.data());
+      drop->pFiles = sizeof(DROPFILES);
+      drop->fWide = TRUE;
+      auto* list = reinterpret_cast<wchar_t*>(drop + 1);
+      for (const auto& path : paths_) {
+        memcpy(list, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+        list += path.size() + 1;
+      }
     }
-    GlobalUnlock(memory);
     if (staleHandle) {
       GlobalFree(memory);
       memory = GlobalAlloc(GMEM_MOVEABLE, 0);  // a discarded block: GlobalLock gives null

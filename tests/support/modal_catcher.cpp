@@ -1,12 +1,12 @@
 // The modal-window catcher of the Win32 tests. Windows are handled from a thread timer,
 // which fires inside the modal loop once the window is fully initialised.
-#include "tests/wine/modal_catcher.h"
+#include "tests/support/modal_catcher.h"
 
 #include <commctrl.h>
 
 #include "engine/page_controls.h"
-#include "tests/wine/fault_injection.h"
-#include "tools/shell_properties.h"
+#include "tests/support/fault_injection.h"
+#include "tests/support/list_view.h"
 
 namespace lark {
 

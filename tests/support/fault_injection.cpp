@@ -1,4 +1,4 @@
-#include "tests/wine/fault_injection.h"
+#include "tests/support/fault_injection.h"
 
 #include <atomic>
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "engine/platform.h"
 
@@ -9,6 +10,11 @@ namespace lark {
 
 class Win32FileSystem : public FileSystem {
  public:
+  // The shell's flags for each rename: 0x3258. Undo is allowed; neither FOF_SILENT nor
+  // FOF_NOERRORUI is set, so the shell may show its own progress and error windows.
+  static constexpr FILEOP_FLAGS kRenameFlags = FOF_RENAMEONCOLLISION | FOF_NOCONFIRMATION | FOF_ALLOWUNDO |
+                                               FOF_NOCONFIRMMKDIR | FOF_NORECURSION | FOF_NO_CONNECTED_ELEMENTS;
+
   // Renames run on behalf of `owner`, which owns any window the shell shows meanwhile.
   explicit Win32FileSystem(HWND owner = nullptr) : owner_(owner) {}
 

@@ -1,0 +1,16 @@
+// Small text helpers shared by the preview, error reporting and the update check.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lark {
+
+// Narrow text to wide, one code unit per byte, each byte sign-extended (0x80..0xFF
+// become U+FF80..U+FFFF). No code page is consulted, on any platform.
+std::wstring widenText(const std::string& text);
+
+// "" for 0, "1 File", "5 Files".
+std::wstring countPhrase(std::uint32_t count, const std::wstring& noun);
+
+}  // namespace lark

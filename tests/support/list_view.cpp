@@ -1,0 +1,18 @@
+// Cells of a report-view list.
+#include "tests/support/list_view.h"
+
+#include <commctrl.h>
+
+namespace lark {
+
+std::wstring listCell(HWND list, int row, int column) {
+  wchar_t buffer[1024] = {};
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = 1024;
+  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
+
+}  // namespace lark
