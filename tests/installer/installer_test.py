@@ -12,11 +12,12 @@ page of its own DLL from the Properties sheet.
 """
 import argparse
 import os
-import re
 import shutil
-import subprocess
 import sys
 import tempfile
+
+from wine_prefix import (CLASSES, UNINSTALL as UNINSTALL_KEYS, APPROVED, WHOLE_REGISTRY, WinePrefix, differences,
+                         enter_session, reg_string, reg_text, same_bytes, value, windows_path)
 
 arguments = argparse.ArgumentParser()
 arguments.add_argument("--version", required=True)
@@ -26,66 +27,17 @@ arguments.add_argument("files", nargs="+")
 ARGS = arguments.parse_args()
 VERSION, CLSID, KIND = ARGS.version, ARGS.clsid, ARGS.kind
 PREFIX, SETUP, DLL64, DLL32, *CLIENTS = (os.path.abspath(a) for a in ARGS.files)
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "support"))
+enter_session(KIND, PREFIX)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from checks import Checks  # noqa: E402
-WINE = os.path.join(HERE, "..", "..", "cmake", "wine.sh")
-if os.environ.get("LARK_WINE_SESSION") != PREFIX:
-    session = os.path.join(HERE, "..", "..", "cmake", "wine-session.sh")
-    os.execv(session, [session, KIND, PREFIX, sys.executable, *sys.argv])
-if os.environ.get("LARK_WINE_SKIP"):
-    print("skipped:", os.environ["LARK_WINE_SKIP"])
-    sys.exit(77)
 
-CLASSES = r"HKEY_LOCAL_MACHINE\Software\Classes"
-UNINSTALL = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Larkspindle"
-APPROVED = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved"
-DRIVE_C = os.path.join(PREFIX, "drive_c")
+UNINSTALL = UNINSTALL_KEYS + r"\Larkspindle"
 SCRATCH = tempfile.mkdtemp(prefix="lark-setup-")
+WINE_PREFIX = WinePrefix(PREFIX, SCRATCH)
+unix_path, files, run_exact = WINE_PREFIX.unix_path, WINE_PREFIX.files, WINE_PREFIX.run_exact
 
 CHECKS = Checks("installer")
 check = CHECKS.check
-
-
-def wine(*args, timeout=120):
-    run = subprocess.run(["timeout", "-k", "5", str(timeout), WINE, *args],
-                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    return run.returncode
-
-
-def windows_path(unix_path):
-    return "Z:" + unix_path.replace("/", "\\")
-
-
-def unix_path(path):
-    assert path[:3].upper() == "C:\\", path
-    return os.path.join(DRIVE_C, *path[3:].split("\\"))
-
-
-def parse_reg(text):
-    """A .reg export as {key: {value name: data as written}}."""
-    keys, current, pending = {}, None, ""
-    for raw in text.splitlines():
-        line = pending + raw.strip()
-        pending = ""
-        if line.endswith("\\") and current is not None:
-            pending = line[:-1]
-            continue
-        if line.startswith("[") and line.endswith("]"):
-            current = keys.setdefault(line[1:-1], {})
-        elif current is not None and "=" in line:
-            name, _, data = line.partition("=") if line.startswith("@") else _split_quoted(line)
-            current[name] = data
-    return keys
-
-
-def _split_quoted(line):
-    # "name"="data": a name may hold an escaped quote, so find its closing quote by hand.
-    i = 1
-    while line[i] != '"':
-        i += 2 if line[i] == "\\" else 1
-    return line[1:i], "=", line[i + 2:]
-
 
 # Exporting the whole of HKLM\Software takes Wine about 9 s, so each round looks at the
 # keys an install can touch, and the whole registry is compared once, at the end.
@@ -94,75 +46,14 @@ TOUCHED_KEYS = (
     CLASSES + r"\Directory",
     CLASSES + rf"\CLSID\{CLSID}",
     CLASSES + r"\Wow6432Node\CLSID",
-    r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall",
+    UNINSTALL_KEYS,
     r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Shell Extensions",
     r"HKEY_CURRENT_USER\Software",
 )
-WHOLE_REGISTRY = (r"HKEY_LOCAL_MACHINE\Software", r"HKEY_CURRENT_USER\Software")
 
 
 def registry(roots=TOUCHED_KEYS):
-    snapshot = {}
-    out = os.path.join(SCRATCH, "export.reg")
-    for root in roots:
-        if os.path.exists(out):
-            os.remove(out)
-        status = wine("reg", "export", root, windows_path(out), "/y")
-        if status != 0 and roots is WHOLE_REGISTRY:
-            raise RuntimeError(f"reg export {root} failed")
-        if status == 0:  # otherwise the key does not exist
-            with open(out, "rb") as f:
-                snapshot.update(parse_reg(f.read().decode("utf-16")))
-    return snapshot
-
-
-def files():
-    found = set()
-    for folder, dirs, names in os.walk(DRIVE_C):
-        rel = os.path.relpath(folder, DRIVE_C)
-        found.update(os.path.join(rel, n) for n in dirs + names)
-    return found
-
-
-def value(snapshot, key, name):
-    return snapshot.get(key, {}).get(name)
-
-
-# Wine's user32 records the session's display settings here the first time any program
-# opens a window; it is Wine's own state, not the installer's.
-WINE_SESSION_KEYS = r"HKEY_CURRENT_USER\Software\Wine\Temporary System Parameters"
-
-
-def differences(before, after):
-    """Registry keys and values added, removed or changed, as readable lines."""
-    lines = []
-    for key in sorted(set(before) | set(after)):
-        if key.startswith(WINE_SESSION_KEYS):
-            continue
-        if key not in after:
-            lines.append(f"removed [{key}]")
-        elif key not in before:
-            lines.append(f"added [{key}]")
-        elif before[key] != after[key]:
-            lines.append(f"changed [{key}]")
-    return lines
-
-
-def same_bytes(a, b):
-    if not os.path.exists(b):
-        return False
-    with open(a, "rb") as fa, open(b, "rb") as fb:
-        return fa.read() == fb.read()
-
-
-def run_exact(command_line):
-    """Runs a command line exactly as written. NSIS reads /D= and _?= only when no quote
-    comes before them, and wine would quote an argument that holds a space; a batch
-    file passes its line through untouched and waits for the program to end."""
-    batch = os.path.join(SCRATCH, "run.bat")
-    with open(batch, "w", newline="\r\n") as f:
-        f.write(f"@{command_line}\nexit /b %errorlevel%\n")
-    return wine("cmd", "/c", windows_path(batch))
+    return WINE_PREFIX.registry(roots)
 
 
 def install(*args):
@@ -176,16 +67,6 @@ def uninstall(snapshot):
     copy = os.path.join(SCRATCH, "Uninstall.exe")
     shutil.copy(unix_path(exe), copy)
     return run_exact(f'"{windows_path(copy)}" /S _?=' + exe.rsplit("\\", 1)[0])
-
-
-def reg_string(text):
-    """A string as a .reg export writes it."""
-    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
-
-
-def reg_text(data):
-    """The string that a .reg export's quoted data stands for."""
-    return re.sub(r'\\(.)', r"\1", data[1:-1])
 
 
 def check_installed(snapshot, folder, label):
@@ -217,62 +98,23 @@ def check_installed(snapshot, folder, label):
     check(f"{label}: quiet uninstall", True, entry.get("QuietUninstallString", "").endswith(' /S"'))
 
 
-def query(key, name, view):
-    """The data of a string value in one registry view, or None. Each view is read by the
-    reg of its own bitness: Wine's 64-bit reg with /reg:32 misses the keys that both
-    views share (HKCR\\* and HKCR\\Directory), which Windows' shows."""
-    reg = r"C:\windows\syswow64\reg.exe" if view == 32 else r"C:\windows\system32\reg.exe"
-    run = subprocess.run(["timeout", "-k", "5", "60", WINE, reg, "query", key, *(["/ve"] if name is None else ["/v", name]),
-                          f"/reg:{view}"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    if run.returncode != 0:
-        return None
-    for line in run.stdout.decode("utf-8", "replace").splitlines():
-        parts = line.strip().split("    ")
-        if len(parts) == 3 and parts[1] == "REG_SZ":
-            return parts[2]
-    return None
-
-
-def registration(view):
-    """The six entries registration writes, as one view of the registry holds them."""
-    server = rf"HKCR\CLSID\{CLSID}\InprocServer32"
-    return {
-        "* handler": query(r"HKCR\*\shellex\PropertySheetHandlers\Larkspindle", None, view),
-        "Directory handler": query(r"HKCR\Directory\shellex\PropertySheetHandlers\Larkspindle", None, view),
-        "class": query(rf"HKCR\CLSID\{CLSID}", None, view),
-        "server": query(server, None, view),
-        "threading model": query(server, "ThreadingModel", view),
-        "approved": query(APPROVED, CLSID, view),
-    }
-
-
-def shows_page_of(client, dll):
-    """Runs a real-client test program, which opens the Properties sheet of a file and
-    checks that its Rename page, and the context its dialogs run under, come from `dll`."""
-    run = subprocess.run(["timeout", "-k", "5", "120", WINE, client, "--gtest_brief=1"],
-                         env=dict(os.environ, LARK_EXPECT_DLL=dll), stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    if run.returncode != 0:
-        print(run.stdout.decode("utf-8", "replace"))
-    return run.returncode
-
-
 def main_wow64(client64, client32):
     folder = r"C:\Program Files\Larkspindle"
-    absent = {name: None for name in registration(64)}
-    check("nothing registered before the install, 64-bit view", absent, registration(64))
-    check("nothing registered before the install, 32-bit view", absent, registration(32))
+    absent = {name: None for name in WINE_PREFIX.registration(CLSID, 64)}
+    check("nothing registered before the install, 64-bit view", absent, WINE_PREFIX.registration(CLSID, 64))
+    check("nothing registered before the install, 32-bit view", absent, WINE_PREFIX.registration(CLSID, 32))
     check("silent install", 0, install())
     installed = registry()
     check_installed(installed, folder, "install")
     for view, dll in ((64, folder + r"\Larkspindle.dll"), (32, folder + r"\x86\Larkspindle.dll")):
         check(f"registration in the {view}-bit view", {
             "* handler": CLSID, "Directory handler": CLSID, "class": "Larkspindle Class", "server": dll,
-            "threading model": "Apartment", "approved": "Larkspindle"}, registration(view))
-    check("a 64-bit program's sheet shows the x64 DLL's page", 0, shows_page_of(client64, folder + r"\Larkspindle.dll"))
-    check("a 32-bit program's sheet shows the x86 DLL's page", 0, shows_page_of(client32, folder + r"\x86\Larkspindle.dll"))
+            "threading model": "Apartment", "approved": "Larkspindle"}, WINE_PREFIX.registration(CLSID, view))
+    check("a 64-bit program's sheet shows the x64 DLL's page", 0, WINE_PREFIX.shows_page_of(client64, folder + r"\Larkspindle.dll"))
+    check("a 32-bit program's sheet shows the x86 DLL's page", 0, WINE_PREFIX.shows_page_of(client32, folder + r"\x86\Larkspindle.dll"))
     check("uninstall", 0, uninstall(installed))
-    check("nothing registered after the uninstall, 64-bit view", absent, registration(64))
-    check("nothing registered after the uninstall, 32-bit view", absent, registration(32))
+    check("nothing registered after the uninstall, 64-bit view", absent, WINE_PREFIX.registration(CLSID, 64))
+    check("nothing registered after the uninstall, 32-bit view", absent, WINE_PREFIX.registration(CLSID, 32))
     check("both DLLs removed", [False, False],
           [os.path.exists(unix_path(folder + r"\Larkspindle.dll")), os.path.exists(unix_path(folder + r"\x86\Larkspindle.dll"))])
     check("install folder removed", False, os.path.exists(unix_path(folder)))
@@ -287,8 +129,7 @@ def main():
     if UNINSTALL in whole_clean or os.path.exists(unix_path(r"C:\Program Files\Larkspindle")):
         # An interrupted run left its install behind: start again from a new prefix.
         print("installer_test: the prefix holds an earlier install; making a new one")
-        subprocess.run(["timeout", "-k", "5", "20", WINE, "--server", "-k"],
-                       env=dict(os.environ, WINEPREFIX=PREFIX))
+        WINE_PREFIX.wine("--server", "-k", timeout=20)
         shutil.rmtree(PREFIX)
         return RESTART
     clean_registry, clean_files = registry(), files()

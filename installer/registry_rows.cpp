@@ -1,0 +1,91 @@
+// The registry rows that DllRegisterServer writes for one module path, read through the
+// module's own registration script with the registrar itself: as a WiX include, so that
+// the MSI writes them as rows of its own Registry table, or as plain lines to check an
+// MSI against.
+//   lark-registry-rows SCRIPT MODULE_PATH --wxi        (RegistryValue elements for a component)
+//   lark-registry-rows SCRIPT MODULE_PATH --rows VIEW  (VIEW, root, key, name, value: a line each)
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "shell/registrar.h"
+#include "tests/support/memory_registry.h"
+
+namespace {
+
+std::string narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t unit : text) {
+    if (unit > 0x7F) throw std::runtime_error("the registration script is plain ASCII");
+    out.push_back(static_cast<char>(unit));
+  }
+  return out;
+}
+
+std::string xmlText(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 3 ? argv[3] : "";
+  if (!((mode == "--wxi" && argc == 4) || (mode == "--rows" && argc == 5))) {
+    std::fputs("usage: lark-registry-rows SCRIPT MODULE_PATH (--wxi | --rows VIEW)\n", stderr);
+    return 2;
+  }
+  try {
+    std::ifstream file(argv[1]);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string script = text.str();
+    if (script.empty()) throw std::runtime_error("cannot read the registration script");
+    const std::string module = argv[2];
+    // The same replacements as DllRegisterServer's, with the module's path as the MSI will
+    // install it.
+    const std::wstring quoted = lark::doubleQuotes(std::wstring(module.begin(), module.end()));
+    const auto keys = lark::parseRegistryScript(std::wstring(script.begin(), script.end()),
+                                                {{L"APPID", L""}, {L"Module", quoted}, {L"Module_Raw", quoted}});
+    lark::MemoryRegistry registry;
+    lark::registerScript(keys, registry);
+
+    if (mode == "--wxi") {
+      std::cout << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- Made by lark-registry-rows from the module's "
+                   "registration script. -->\n<Include>\n";
+    }
+    bool keyPath = true;
+    for (const auto& [path, values] : registry.keys) {
+      for (const auto& [name, data] : values) {
+        const std::string key = narrow(path);
+        const auto slash = key.find('\\');
+        const std::string root = key.substr(0, slash), subkey = key.substr(slash + 1);
+        if (mode == "--rows") {
+          std::cout << argv[4] << '\t' << root << '\t' << subkey << '\t' << narrow(name) << '\t' << narrow(data) << '\n';
+          continue;
+        }
+        std::cout << "  <RegistryValue Root=\"" << root << "\" Key=\"" << xmlText(subkey) << "\"";
+        if (!name.empty()) std::cout << " Name=\"" << xmlText(narrow(name)) << "\"";
+        std::cout << " Type=\"string\" Value=\"" << xmlText(narrow(data)) << "\"" << (keyPath ? " KeyPath=\"yes\"" : "")
+                  << "/>\n";
+        keyPath = false;
+      }
+    }
+    if (mode == "--wxi") std::cout << "</Include>\n";
+    return 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "lark-registry-rows: %s\n", error.what());
+    return 1;
+  }
+}
