@@ -104,14 +104,23 @@ if [[ ${LARK_WINE_DISPLAY:-xvfb} == xvfb || -z ${DISPLAY:-} ]]; then
 fi
 
 mkdir -p "$(dirname "$prefix")"
-if [[ ! -f $prefix/.lark-ready ]]; then
+ready=$prefix/.lark-prefix-2  # the prefix's settings below; a new name remakes older prefixes
+if [[ ! -f $ready ]]; then
   rm -rf "$prefix"
   echo "wine-session: creating the $kind Wine prefix $prefix" >&2
   timeout -k 5 180 "$wine" wineboot -i >/dev/null 2>&1 || { echo "wine-session: wineboot failed" >&2; exit 1; }
   # Without a window manager every hidden top-level window stalls for two seconds.
   timeout -k 5 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  # A crash would start Wine's debugger, whose dialog waits on Xvfb until the time limit:
+  # name a debugger that does not exist, and a crashed program ends at once, non-zero.
+  for view in 64 32; do
+    timeout -k 5 60 "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+      /t REG_SZ /d 'lark-no-debugger.exe %ld %ld' /f "/reg:$view" >/dev/null 2>&1
+    timeout -k 5 60 "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto \
+      /t REG_SZ /d 1 /f "/reg:$view" >/dev/null 2>&1
+  done
   timeout -k 5 60 "$wine" --server -w
-  touch "$prefix/.lark-ready"
+  touch "$ready"
 fi
 
 "$wine" --server -p

@@ -35,6 +35,17 @@ std::wstring editText(HWND page, int id) {
   return buffer;
 }
 
+// A folder option's new value after a click on its box. Without a selected folder the
+// boxes are disabled; a click that reaches one anyway (a BM_CLICK from a program, which a
+// disabled button still obeys) leaves the option off and the box cleared.
+bool folderOption(HWND page, const RenameState& state, int box) {
+  if (state.folders.empty()) {
+    CheckDlgButton(page, box, BST_UNCHECKED);
+    return false;
+  }
+  return IsDlgButtonChecked(page, box) == BST_CHECKED;
+}
+
 void initialise(HWND page, RenameState& state) {
   state.timerId = static_cast<std::uint32_t>(SetTimer(page, kTimerId, kTimerPeriod, nullptr));
   SetDlgItemTextW(page, kMatchEdit, state.matchPattern.c_str());
@@ -60,11 +71,11 @@ void command(HWND page, RenameState& state, int id, int code) {
     case kRenameFoldersCheck:
       if (code != BN_CLICKED) return;
       state.exampleIndex = 0;
-      state.renameFolders = IsDlgButtonChecked(page, kRenameFoldersCheck) == BST_CHECKED;
+      state.renameFolders = folderOption(page, state, kRenameFoldersCheck);
       break;
     case kSearchSubfoldersCheck:
       if (code != BN_CLICKED) return;
-      state.searchSubfolders = IsDlgButtonChecked(page, kSearchSubfoldersCheck) == BST_CHECKED;
+      state.searchSubfolders = folderOption(page, state, kSearchSubfoldersCheck);
       break;
     case kTestButton:
       if (code != BN_CLICKED) return;

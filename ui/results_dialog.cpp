@@ -196,7 +196,9 @@ INT_PTR CALLBACK resultsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
       return TRUE;
     }
     case WM_SIZE:
-      layoutResultsDialog(dialog);
+      // A minimised dialog has no client area: laid out there, the list and its columns
+      // would shrink to nothing and keep that width when the dialog is restored.
+      if (wParam != SIZE_MINIMIZED) layoutResultsDialog(dialog);
       return TRUE;
     case WM_NCDESTROY:
       detachIconTypes(dialog);

@@ -84,6 +84,9 @@ TEST(TransformName, AppliesTheFormatToEveryMatch) {
       {L"REPORT", L"Memo", L"report.doc", L"report.doc"},
       {L"(a)|b", L"[$1]", L"ab", L"[a][]"},
       {L"x", L"y", L"", L""},
+      // Only "$" and "\\" are special: "&" and digits alone are plain text.
+      {L"(b)", L"a&b", L"xbx", L"xa&bx"},
+      {L"(b)", L"1$1", L"xbx", L"x1bx"},
   };
   expectTransforms(cases);
 }
@@ -93,7 +96,8 @@ TEST(TransformName, AppliesTheFormatToEveryMatch) {
 TEST(NameTransformer, AppliesPlainFormatsExactlyAsTheLibraryDoes) {
   const wchar_t* patterns[] = {L"^IMG_(\\d+)\\.JPG$", L"(a)|(b)", L"(.*)", L"x*", L"(\\w)(\\w)?", L"^", L"$", L"(?i)É", L"[.]"};
   const wchar_t* formats[] = {L"Holiday-$1.jpg", L"[$1|$2]", L"$&$&", L"$3", L"$12", L"$1$", L"$$", L"$0", L"\\1",
-                              L"(?1:x)", L"plain", L"", L"$&.bak", L"${1}", L"a$1b$2c", L"$9", L"$`", L"$'"};
+                              L"(?1:x)", L"plain", L"", L"$&.bak", L"${1}", L"a$1b$2c", L"$9", L"$`", L"$'",
+                              L"a&b", L"x1", L"&1$1"};
   const wchar_t* names[] = {L"IMG_0001.JPG", L"abba", L"", L"Caf\u00e9.txt", L"xxayx", L"a.b.c", L"\u00c9t\u00e9"};
   for (const wchar_t* pattern : patterns) {
     const Regex regex(pattern);

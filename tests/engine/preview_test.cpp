@@ -68,6 +68,21 @@ TEST_F(RefreshPreview, SaysAtOnceThatANameFileNamesCannotHoldWillBeRefused) {
             refresh());
 }
 
+TEST_F(RefreshPreview, ShowsTheLibrarysErrorWhenTheExampleMatchesButCannotBeReplaced) {
+  // The example's first match is found at once; replacing goes on searching the rest of
+  // the name, where the second alternative backtracks past the library's limits.
+  state.files = {L"C:\\b" + std::wstring(40, L'a') + L"!"};
+  state.matchPattern = L"b|(a+)+$";
+  state.replaceFormat = L"x";
+  const Preview preview = refresh();
+  EXPECT_EQ(L"\"b\"", preview.example);
+  EXPECT_EQ(0u, preview.replace.find(L"Invalid format - ")) << ::testing::PrintToString(preview.replace);
+  EXPECT_NE(std::wstring::npos, preview.replace.find(L"complexity")) << ::testing::PrintToString(preview.replace);
+  EXPECT_FALSE(preview.replaceEnabled);
+  EXPECT_FALSE(preview.renamedToEnabled);
+  EXPECT_FALSE(preview.buttonsEnabled);
+}
+
 TEST_F(RefreshPreview, FindsTheFirstMatchingCandidateAndStaysOnIt) {
   state.files = {L"C:\\a.txt", L"C:\\b.txt", L"C:\\c.doc", L"C:\\d.doc"};
   state.matchPattern = L"doc";

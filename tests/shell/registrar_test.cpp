@@ -88,6 +88,24 @@ TEST(Registrar, ReplacementsAndQuoting) {
   }
 }
 
+TEST(Registrar, NamesEachRootInItsShortForm) {
+  const struct {
+    const wchar_t* root;
+    const wchar_t* shortName;
+  } cases[] = {
+      {L"HKCR", L"HKCR"}, {L"hkey_classes_root", L"HKCR"}, {L"HKLM", L"HKLM"}, {L"HKEY_LOCAL_MACHINE", L"HKLM"},
+      {L"HKCU", L"HKCU"}, {L"HKEY_CURRENT_USER", L"HKCU"}, {L"HKU", L"HKU"},   {L"HKEY_USERS", L"HKU"},
+  };
+  for (const auto& c : cases) {
+    MemoryRegistry registry;
+    registerScript(parseRegistryScript(std::wstring(c.root) + L" { K = s 'v' }", {}), registry);
+    EXPECT_EQ((std::vector<std::wstring>{c.shortName, std::wstring(c.shortName) + L"\\K",
+                                         std::wstring(c.shortName) + L"\\K :  = v"}),
+              registry.dump())
+        << ::testing::PrintToString(std::wstring(c.root));
+  }
+}
+
 TEST(Registrar, RefusesMalformedScripts) {
   for (const wchar_t* script : {L"HKCR { K = s 'open }", L"HKCR { K = s '%NOPE%' }", L"HKCR { K", L"HKXX { K }",
                                 L"HKCR { K = d '1' }", L"HKCR { val V = s 'x' }"}) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Registers and unregisters the DLL with Wine's own regsvr32 (the 32-bit one for the
 # i686 build) and checks the registry with reg query: the six entries, a second
-# registration, two unregistrations, and a module path holding a single quote.
+# registration, two unregistrations, a module path holding a single quote, and one too
+# long to name.
 #   registration-test.sh KIND PREFIX DLL CLSID
 set -uo pipefail
 source "$(dirname "$0")/../../cmake/wine-script.sh" "$@"
@@ -54,6 +55,16 @@ check "class gone" missing "$(exists "HKCR\\CLSID\\$clsid")"
 check "approval gone" missing "$(value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' "$clsid")"
 check "NoRemove keys stay" present "$(exists 'HKCR\Directory\shellex\PropertySheetHandlers')"
 check "NoRemove keys stay" present "$(exists 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved')"
+
+# A module path of MAX_PATH characters or more would come back cut short, naming another
+# file: registration refuses it (regsvr32's 5: the DLL's function failed) and writes nothing.
+deep=$copy_dir/deep
+while ((${#deep} < 300)); do deep=$deep/abcdefghijklmnopqrstuvwxyz0123456789; done
+mkdir -p "$deep"
+cp "$dll" "$deep/Larkspindle.dll"
+run regsvr32 /s "Z:$(echo "$deep/Larkspindle.dll" | tr / '\\')"
+check "a module path of 300 characters is refused" 5 $?
+check "nothing registered for it" missing "$(exists "HKCR\\CLSID\\$clsid")"
 
 rm -rf "$copy_dir"
 echo "registration: $passes passed, $failures failed"

@@ -65,6 +65,7 @@ void CALLBACK ModalCatcher::tick(HWND, UINT, UINT_PTR timer, DWORD) {
 void ModalCatcher::handle(HWND window) {
   CaughtWindow seen;
   seen.caption = windowText(window);
+  seen.owner = GetWindow(window, GW_OWNER);
   if (HWND text = GetDlgItem(window, 0xFFFF)) seen.text = windowText(text);
   seen.hasYes = GetDlgItem(window, IDYES) != nullptr;
   seen.hasNo = GetDlgItem(window, IDNO) != nullptr;

@@ -17,6 +17,7 @@ struct CaughtWindow {
   std::wstring text;                 // a message box's text (control 0xFFFF)
   std::wstring title;                // the results dialog's heading (control 213)
   std::vector<std::wstring> rows;    // the results list: "column 0 | column 1"
+  HWND owner = nullptr;
   bool hasYes = false;
   bool hasNo = false;
   bool hasOk = false;

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "build_config.h"
 #include "engine/page_controls.h"
 #include "engine/rename_state.h"
 #include "tests/support/fakes.h"
@@ -25,6 +26,8 @@ TEST(ParseVersionText, PacksUpToFourComponents) {
       {"a.b.c.d", 0},          {".", 0},           {"...", 0},                 {"1.", 0x01000000},
       // Nothing is masked: an oversized component spills into the ones above it.
       {"1.512", 0x03000000},   {"0.0.0.300", 0x0000012C}, {"-1", 0xFF000000},
+      // atoi skips white space, a tab and a line break as well as a blank.
+      {"1.\t2.\n3", 0x01020300},
   };
   for (const auto& c : cases) EXPECT_EQ(c.packed, parseVersionText(c.text)) << ::testing::PrintToString(c.text);
 }
@@ -33,7 +36,8 @@ TEST(ParseVersionText, HugeNumbersWrapInsteadOfOverflowing) {
   // No undefined behaviour however long the digits run; the result is simply defined.
   EXPECT_EQ(parseVersionText("4294967297"), parseVersionText("1"));
   EXPECT_EQ(0u, parseVersionText("4294967296.0.0.0"));
-  EXPECT_NO_FATAL_FAILURE(parseVersionText(std::string(100000, '9') + "." + std::string(100000, '.')));
+  // 10^100000 - 1 leaves 255 in the low byte; the empty components after it are 0.
+  EXPECT_EQ(0xFF000000u, parseVersionText(std::string(100000, '9') + "." + std::string(100000, '.')));
 }
 
 TEST(IsWebAddress, AcceptsOnlyHttpAndHttps) {
@@ -53,6 +57,7 @@ class ScriptedDownload : public VersionDownload {
     bool failOpen = false;
     bool failRead = false;
     bool stallAfterFirstChunk = false;
+    std::size_t chunk = 7;  // odd chunks on purpose; 128 fills every read
     std::mutex mutex;
     std::condition_variable released;
     bool release = false;
@@ -88,7 +93,7 @@ class ScriptedDownload : public VersionDownload {
       script_->changed.notify_all();
       if (script_->reads > 1 && script_->stallAfterFirstChunk) script_->released.wait(lock, [this] { return script_->release; });
     }
-    const std::size_t count = std::min<std::size_t>(7, script_->body.size() - offset_);  // odd chunks on purpose
+    const std::size_t count = std::min<std::size_t>(script_->chunk, script_->body.size() - offset_);
     std::copy_n(script_->body.data() + offset_, count, buffer);
     offset_ += count;
     return count;
@@ -103,27 +108,20 @@ DownloadFactory serve(std::shared_ptr<ScriptedDownload::Script> script) {
   return [script] { return std::unique_ptr<VersionDownload>(new ScriptedDownload(script)); };
 }
 
-// Runs the worker to its end on this thread and polls the outcome.
+// Runs a checker over a scripted body until its worker is done, and polls it.
 struct Outcome {
   bool polled;
   std::uint32_t version;
   std::wstring link;
 };
-Outcome check(const std::string& body) {
-  UpdateCheck shared(L"http://127.0.0.1/v");
+Outcome check(const std::string& body, std::size_t chunk = 7) {
   auto script = std::make_shared<ScriptedDownload::Script>();
   script->body = body;
-  ScriptedDownload download(script);
-  runUpdateWorker(shared, download);
+  script->chunk = chunk;
+  UpdateChecker checker(L"http://127.0.0.1/v", serve(script));
+  EXPECT_TRUE(script->waitForFinish());
   Outcome outcome{false, 0, L""};
-  if (shared.resultReady.load()) {
-    const auto space = shared.resultText.find(' ');
-    outcome.polled = space != std::string::npos;
-    if (outcome.polled) {
-      outcome.version = parseVersionText(shared.resultText.substr(0, space));
-      outcome.link = std::wstring(shared.resultText.begin() + space + 1, shared.resultText.end());
-    }
-  }
+  outcome.polled = checker.poll(outcome.version, outcome.link);
   return outcome;
 }
 
@@ -143,6 +141,8 @@ TEST(UpdateWorker, PublishesOnlyABodyThatBeginsWithTheMarker) {
       {"<html>404</html>", false, 0, L""},
       {"", false, 0, L""},
       {"PLONK! 1.0.0.4 http://a b c", true, 0x01000004, L"http://a b c"},
+      // Bytes from 0x80 are widened sign-extended, never through a code page.
+      {"PLONK! 2 http://caf\xe9/\x80", true, 0x02000000, L"http://caf\xffe9/\xff80"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = check(c.body);
@@ -157,6 +157,13 @@ TEST(UpdateWorker, ANulDropsTheRestOfItsChunkOnly) {
   const Outcome outcome = check(std::string("PLONK! 2 http://a\0bcd/e", 23));
   EXPECT_TRUE(outcome.polled);
   EXPECT_EQ(L"http://a/e", outcome.link);
+}
+
+TEST(UpdateWorker, ReadsThatFillTheWholeBufferAreJoinedWhole) {
+  const std::string link = "http://example.org/" + std::string(300, 'x');
+  const Outcome outcome = check("PLONK! 3 " + link, 128);
+  EXPECT_TRUE(outcome.polled);
+  EXPECT_EQ(std::wstring(link.begin(), link.end()), outcome.link);
 }
 
 TEST(UpdateWorker, ABodyLargerThanTheLimitPublishesNothing) {
@@ -174,7 +181,7 @@ TEST(UpdateWorker, FailuresAndCancellationPublishNothing) {
     script->failRead = variant == 1;
     if (variant == 2) shared.cancelRequested = true;
     ScriptedDownload download(script);
-    EXPECT_NO_THROW(runUpdateWorker(shared, download));
+    runUpdateWorker(shared, download);
     EXPECT_FALSE(shared.resultReady.load()) << "variant " << variant;
     if (variant == 2) {
       EXPECT_EQ(0, script->reads) << "cancellation is seen before the first read";
@@ -261,22 +268,66 @@ TEST(UpdateChecker, ADestroyedCheckerNeverPublishesAndWaitsBoundedly) {
   EXPECT_EQ(2, script->reads) << "no read after the cancellation was seen";
 }
 
+// A flag one thread raises and another waits for, within a bound.
+struct Signal {
+  std::mutex mutex;
+  std::condition_variable raised;
+  bool up = false;
+  void raise() {
+    std::lock_guard<std::mutex> lock(mutex);
+    up = true;
+    raised.notify_all();
+  }
+  bool waitFor(std::chrono::milliseconds bound) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return raised.wait_for(lock, bound, [this] { return up; });
+  }
+};
+
+// Holds its worker in open() until the second check has started, for 900 ms at most:
+// less than the second a destroyed checker waits for its worker. Had the first checker
+// been destroyed before the second was made, its worker would wait out the 900 ms.
+class HoldingDownload : public VersionDownload {
+ public:
+  HoldingDownload(std::shared_ptr<Signal> secondStarted, std::shared_ptr<bool> sawSecond)
+      : secondStarted_(std::move(secondStarted)), sawSecond_(std::move(sawSecond)) {}
+  void open(const std::wstring&) override { *sawSecond_ = secondStarted_->waitFor(std::chrono::milliseconds(900)); }
+  std::size_t read(char*, std::size_t) override { return 0; }
+
+ private:
+  std::shared_ptr<Signal> secondStarted_;
+  std::shared_ptr<bool> sawSecond_;
+};
+
 TEST(UpdateChecker, ASecondCheckStartsBeforeTheFirstIsDestroyed) {
   RenameState state;
-  auto first = std::make_shared<ScriptedDownload::Script>();
-  first->body = "PLONK! 9 http://first/";
-  startUpdateCheck(state, serve(first));
-  const VersionCheck* previous = state.updateChecker.get();
+  auto secondStarted = std::make_shared<Signal>();
+  auto sawSecond = std::make_shared<bool>(false);
+  auto firstDone = std::make_shared<Signal>();
+  startUpdateCheck(state, [=] {
+    struct Reporting : HoldingDownload {
+      using HoldingDownload::HoldingDownload;
+      std::shared_ptr<Signal> done;
+      ~Reporting() override { done->raise(); }
+    };
+    auto download = std::make_unique<Reporting>(secondStarted, sawSecond);
+    download->done = firstDone;
+    return std::unique_ptr<VersionDownload>(std::move(download));
+  });
   auto second = std::make_shared<ScriptedDownload::Script>();
   second->body = "PLONK! 9 http://second/";
-  startUpdateCheck(state, serve(second));
-  EXPECT_NE(previous, state.updateChecker.get());
+  startUpdateCheck(state, [second, secondStarted] {
+    secondStarted->raise();
+    return std::unique_ptr<VersionDownload>(new ScriptedDownload(second));
+  });
+  ASSERT_TRUE(firstDone->waitFor(std::chrono::seconds(10)));
+  EXPECT_TRUE(*sawSecond) << "the second check was running while the first was still there";
   ASSERT_TRUE(second->waitForFinish());
   std::uint32_t version = 0;
   std::wstring link;
   EXPECT_TRUE(state.updateChecker->poll(version, link));
   EXPECT_EQ(L"http://second/", link);
-  EXPECT_EQ(versionFileUrl(), second->openedUrl);
+  EXPECT_EQ(L"http://" LARK_WIDE(LARKSPINDLE_SITE_HOST) L"/Downloads/LarkspindleLatestVersion.txt", second->openedUrl);
 }
 
 }  // namespace

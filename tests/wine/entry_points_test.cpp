@@ -216,6 +216,26 @@ TEST_F(EntryPoints, InitializeTurnsAnUnlockableHandleIntoAnError) {
   EXPECT_EQ(S_OK, DllCanUnloadNow());
 }
 
+BOOL WINAPI refuseActivation(HANDLE, ULONG_PTR*) { return FALSE; }
+BOOL WINAPI noDeactivation(DWORD, ULONG_PTR) { return TRUE; }
+
+TEST_F(EntryPoints, AddPagesFailsAndHoldsNothingWhenThePageCannotBeMade) {
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(S_OK, DllGetClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+  IShellPropSheetExt* sheetExt = nullptr;
+  ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheetExt)));
+  factory->Release();
+  // The module's context cannot be activated, so the page is never created.
+  const ActivationFunctions refusing = {refuseActivation, noDeactivation};
+  replaceActivationFunctions(&refusing);
+  Pages pages;
+  EXPECT_EQ(E_FAIL, sheetExt->AddPages(collect, reinterpret_cast<LPARAM>(&pages)));
+  replaceActivationFunctions(nullptr);
+  EXPECT_EQ(0, pages.count);
+  EXPECT_EQ(0u, sheetExt->Release()) << "no reference is left for a page that does not exist";
+  EXPECT_EQ(S_OK, DllCanUnloadNow());
+}
+
 TEST_F(EntryPoints, InitializeReportsAnAllocationFailureAsOutOfMemory) {
   TempFolder folder;
   DropData selection({folder.createFile(L"a.txt", "a")});

@@ -198,6 +198,66 @@ TEST_F(NoLoss, AThousandFilesAtOnce) {
   EXPECT_EQ(0u, after.count(L"f0000.txt"));
 }
 
+// New names that are not plain names, each applied in a folder of its own to "In\\a.txt",
+// beside "In\\b.txt" and "In\\Sub\\". Whatever the shell makes of the name, no file is
+// lost or overwritten, and the outcome is the rename the shell made or an error row. The
+// rows state Wine's outcomes; where Windows differs, the row says how.
+TEST(HostileNames, NoFileIsLostWhateverTheNewName) {
+  const std::wstring refused = L"[ERROR: File operation failed!] | In\\a.txt | In\\b.txt";
+  const std::wstring name255(255, L'n'), name300(300, L'n');
+  const struct {
+    std::wstring format;   // replaces the whole name "a.txt"; "\\\\" is a backslash in a format
+    std::wstring outcome;  // the listing's row ("renamed" or its error), then the files
+  } cases[] = {
+      // Into another folder: Windows refuses a rename that moves ("different folder");
+      // Wine's shell moves the file, and the file is still whole.
+      {L"Sub\\\\x.txt", L"renamed | In\\Sub\\x.txt | In\\b.txt"},
+      {L"Sub/x.txt", L"renamed | In\\Sub\\x.txt | In\\b.txt"},
+      {L"..\\\\x.txt", L"renamed | In\\b.txt | x.txt"},
+      {L"Missing\\\\x.txt", refused},
+      {L"", refused},
+      {L"CON", refused},
+      {L"NUL.txt", refused},
+      // Trailing dots and spaces are trimmed by the shell, so this one lands on the
+      // neighbour's name and is refused rather than overwriting it.
+      {L"x.txt. . ", L"renamed | In\\b.txt | In\\x.txt"},
+      {L"b.txt ", refused},
+      // Windows renames a change of letter case; Wine refuses it.
+      {L"A.TXT", refused},
+      {name255, L"renamed | In\\b.txt | In\\" + name255},
+      {name300, refused},
+      {L"x?.txt", L"[ERROR: Invalid file name \"x?.txt\": names cannot contain < > : \" | ? * or control characters] | "
+                  L"In\\a.txt | In\\b.txt"},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    folder.createFile(L"In\\a.txt", "the file");
+    folder.createFile(L"In\\b.txt", "its neighbour");
+    folder.createFolder(L"In\\Sub");
+    const TreeHashes before = hashTree(folder.path());
+    RenameState state;
+    Win32FileSystem disk;
+    state.setSelection({folder.path() + L"\\In\\a.txt"}, disk);
+    state.matchPattern = L"^a\\.txt$";
+    state.replaceFormat = c.format;
+    fakes::RecordingPage page;
+    {
+      ModalCatcher shellWindows(IDCANCEL);
+      performRename(state, page, disk);
+    }
+    const TreeHashes after = hashTree(folder.path());
+    const std::string shown = ::testing::PrintToString(c.format.substr(0, 40));
+    EXPECT_EQ(before.size(), after.size()) << "files lost with " << shown;
+    EXPECT_EQ(contents(before), contents(after)) << "content lost or overwritten with " << shown;
+    ASSERT_EQ(1u, page.listings.size());
+    ASSERT_EQ(2u, page.listings[0].size()) << shown;
+    const RenameEntry& row = page.listings[0][1];
+    std::wstring outcome = row.failed ? row.errorText : L"renamed";
+    for (const auto& [path, hash] : after) outcome += L" | " + path;
+    EXPECT_EQ(c.outcome, outcome) << shown;
+  }
+}
+
 // A folder holding a link back to itself, made on the Unix side by the test run.
 TEST(NoLossLinks, ALinkLoopIsListedButNotWalked) {
   wchar_t unixPath[1024] = {};

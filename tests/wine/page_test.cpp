@@ -2,16 +2,20 @@
 // window messages, and the results dialog it opens.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
+#include "build_config.h"
 #include "engine/page_controls.h"
 #include "engine/rename_actions.h"
 #include "engine/rename_state.h"
 #include "win32/file_system.h"
+#include "tests/support/import_hook.h"
 #include "tests/support/modal_catcher.h"
 #include "tests/support/properties_sheet.h"
 #include "tests/support/screenshot.h"
@@ -97,20 +101,94 @@ TEST_F(HostedPage, ShowsThePreviewAtOnceAndOnEveryKeystroke) {
 TEST_F(HostedPage, FolderOptionsFollowTheCheckBoxes) {
   folder.createFile(L"Album\\a.jpg", "a");
   folder.createFile(L"top.jpg", "t");
-  select({L"Album", L"top.jpg"});
+  folder.createFile(L"x.jpg", "x");
+  select({L"Album", L"top.jpg", L"x.jpg"});
   open();
   EXPECT_TRUE(enabled(kRenameFoldersCheck));
+  EXPECT_TRUE(enabled(kSearchSubfoldersCheck));
   EXPECT_TRUE(checked(kSearchSubfoldersCheck));
   EXPECT_FALSE(checked(kRenameFoldersCheck));
-  EXPECT_EQ(L"1 File, 1 Folder", text(kSelectedCount));
-  state.exampleIndex = 0;
+  EXPECT_EQ(L"2 Files, 1 Folder", text(kSelectedCount));
+  SetDlgItemTextW(page, kMatchEdit, L"^x");
   SetDlgItemTextW(page, kMatchEdit, L"^\\w");
+  EXPECT_EQ(L"\"x\"", text(kExampleText)) << "the example stays on the second file while it matches";
   click(kRenameFoldersCheck);
   EXPECT_TRUE(state.renameFolders);
   EXPECT_EQ(L"\"A\"", text(kExampleText)) << "folders are tried first, from the start";
+  SetDlgItemTextW(page, kMatchEdit, L"^x");
+  SetDlgItemTextW(page, kMatchEdit, L"^\\w");
   click(kSearchSubfoldersCheck);
   EXPECT_FALSE(state.searchSubfolders);
-  EXPECT_EQ(L"\"A\"", text(kExampleText));
+  EXPECT_EQ(L"\"x\"", text(kExampleText)) << "the example stays where it was";
+}
+
+TEST_F(HostedPage, FilesAloneLeaveBothFolderOptionsOff) {
+  folder.createFile(L"a.txt", "a");
+  select({L"a.txt"});
+  open();
+  for (int id : {kRenameFoldersCheck, kSearchSubfoldersCheck}) {
+    click(id);
+    EXPECT_FALSE(checked(id)) << id;
+  }
+  EXPECT_FALSE(state.renameFolders);
+  EXPECT_FALSE(state.searchSubfolders);
+}
+
+// What the page hands the shell to open, and the timers it stops: watched in this
+// program's import table.
+std::vector<std::wstring> opened;
+std::vector<std::pair<HWND, UINT_PTR>> killedTimers;
+HINSTANCE WINAPI recordOpen(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
+  opened.push_back(std::wstring(verb ? verb : L"") + L" " + file);
+  return reinterpret_cast<HINSTANCE>(33);  // success, and no browser started
+}
+ImportHook* killTimerHook = nullptr;
+BOOL WINAPI recordKillTimer(HWND window, UINT_PTR id) {
+  killedTimers.emplace_back(window, id);
+  return killTimerHook->original<BOOL(WINAPI*)(HWND, UINT_PTR)>()(window, id);
+}
+
+// A version check that has found a newer version.
+struct NewerVersion : VersionCheck {
+  bool poll(std::uint32_t& version, std::wstring& link) const override {
+    version = 0xFF000000;
+    link = L"http://newer.example/get";
+    return true;
+  }
+};
+
+TEST_F(HostedPage, TheLinkOpensTheSiteThenTheNewerVersionAndHelpOpensTheSyntax) {
+  folder.createFile(L"a.txt", "a");
+  select({L"a.txt"});
+  const ImportHook hook(GetModuleHandleW(nullptr), "shell32.dll", "ShellExecuteW", reinterpret_cast<void*>(recordOpen));
+  opened.clear();
+  open();
+  auto clickLink = [&] { SendMessageW(page, WM_COMMAND, MAKEWPARAM(kSiteLink, STN_CLICKED), 0); };
+  clickLink();
+  state.updateChecker = std::make_unique<NewerVersion>();
+  SendMessageW(page, WM_TIMER, 1, 0);
+  EXPECT_EQ(L"Update Available - Click Here!", text(kSiteLink));
+  clickLink();
+  NMHDR help = {sheet, 0, static_cast<UINT>(PSN_HELP)};
+  SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&help));
+  EXPECT_EQ((std::vector<std::wstring>{
+                L"open " LARK_WIDE(LARKSPINDLE_SITE_URL), L"open http://newer.example/get",
+                L"open https://www.boost.org/doc/libs/release/libs/regex/doc/html/boost_regex/syntax/perl_syntax.html"}),
+            opened);
+}
+
+TEST_F(HostedPage, ClosingTheSheetStopsTimerOne) {
+  folder.createFile(L"a.txt", "a");
+  select({L"a.txt"});
+  open();
+  ImportHook hook(GetModuleHandleW(nullptr), "user32.dll", "KillTimer", reinterpret_cast<void*>(recordKillTimer));
+  killTimerHook = &hook;
+  killedTimers.clear();
+  const HWND closing = page;
+  DestroyWindow(sheet);
+  sheet = nullptr;
+  killTimerHook = nullptr;
+  EXPECT_EQ((std::vector<std::pair<HWND, UINT_PTR>>{{closing, 1}}), killedTimers);
 }
 
 TEST_F(HostedPage, TestListsThePlanAndRenameRenamesAfterAsking) {
@@ -147,13 +225,14 @@ TEST_F(HostedPage, TabSwitchesRefreshTimerTicksDoNot) {
   folder.createFile(L"x.txt", "x");
   select({L"x.txt"});
   open();
-  EXPECT_EQ(1u, state.timerId) << "timer 1 runs while the page lives";
+  EXPECT_EQ(1u, state.timerId);
   state.matchPattern = L"x";  // changed behind the page's back
   SendMessageW(page, WM_TIMER, 1, 0);
   EXPECT_EQ(L"\"x.txt\"", text(kExampleText)) << "a tick only polls the update check";
   NMHDR setActive = {sheet, 0, static_cast<UINT>(PSN_SETACTIVE)};
   EXPECT_EQ(0, SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&setActive)));
   EXPECT_EQ(L"\"x\"", text(kExampleText));
+  EXPECT_TRUE(KillTimer(page, 1)) << "timer 1 runs on the page while it lives";
 }
 
 TEST_F(HostedPage, OnlyTheLinkIsDrawnBlue) {
@@ -221,10 +300,18 @@ TEST_F(HostedPage, HostilePatternsEndInTheLibrarysMessageNotAHang) {
   EXPECT_EQ(L"\"b\"", text(kExampleText)) << "the page works as before";
 }
 
-// The real disk, except that every rename throws: the way a handler's work can fail.
+// The real disk, except that it throws where the test says, the way a handler's work can
+// fail: at a rename once `renamesBeforeThrowing` renames were made, or at every listing.
+int renamesBeforeThrowing = 0;
+bool throwOnListing = false;
 class ThrowingRenames : public Win32FileSystem {
  public:
-  int renameItem(const std::wstring&, const std::wstring&) override {
+  std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override {
+    if (throwOnListing) throw std::length_error("listing failed");
+    return Win32FileSystem::listFolder(pattern);
+  }
+  int renameItem(const std::wstring& from, const std::wstring& to) override {
+    if (renamesBeforeThrowing-- > 0) return Win32FileSystem::renameItem(from, to);
     if (throwStandard) throw std::length_error("caf\xe9");
     SetLastError(ERROR_FILE_NOT_FOUND);
     throw NotStandard();
@@ -255,6 +342,45 @@ TEST_F(HostedPage, ExceptionsFromAnActionAreReportedAndThePageStaysUsable) {
   }
   SetDlgItemTextW(page, kMatchEdit, L"^a");
   EXPECT_EQ(L"\"a\"", text(kExampleText)) << "the page still works";
+}
+
+TEST_F(HostedPage, AnExceptionFromTestIsReportedOverThePageAndLeavesThePreviewAlone) {
+  folder.createFile(L"Album\\a.txt", "a");
+  folder.createFile(L"x.txt", "x");
+  select({L"Album", L"x.txt"});
+  open();
+  SetDlgItemTextW(page, kMatchEdit, L"x");
+  SetDlgItemTextW(page, kReplaceEdit, L"y");
+  ASSERT_EQ(L"\"x\"", text(kExampleText));
+  setPageFileSystemFactory([](HWND) -> std::unique_ptr<FileSystem> { return std::make_unique<ThrowingRenames>(); });
+  throwOnListing = true;
+  state.matchPattern = L"zzz";  // behind the page's back: a refresh would show it
+  ModalCatcher catcher(IDOK);
+  click(kTestButton);
+  throwOnListing = false;
+  ASSERT_EQ(1u, catcher.caught.size()) << "the report, and no listing";
+  EXPECT_EQ(L"C++ Exception was caught:\n\nlisting failed", catcher.caught[0].text);
+  EXPECT_EQ(sheet, catcher.caught[0].owner) << "owned by the page (a child's box belongs to its top window)";
+  EXPECT_EQ(L"\"x\"", text(kExampleText)) << "the preview is not refreshed after a failed action";
+}
+
+TEST_F(HostedPage, AnExceptionPartWayThroughRenameKeepsWhatWasDone) {
+  const std::wstring first = folder.createFile(L"a1.txt", "1");
+  const std::wstring second = folder.createFile(L"a2.txt", "2");
+  select({L"a1.txt", L"a2.txt"});
+  open();
+  SetDlgItemTextW(page, kMatchEdit, L"^a");
+  SetDlgItemTextW(page, kReplaceEdit, L"b");
+  setPageFileSystemFactory([](HWND) -> std::unique_ptr<FileSystem> { return std::make_unique<ThrowingRenames>(); });
+  renamesBeforeThrowing = 1;
+  throwStandard = true;
+  ModalCatcher catcher(IDYES);
+  click(kRenameButton);
+  ASSERT_EQ(2u, catcher.caught.size()) << "the question, then the report; no listing";
+  const std::wstring renamed = folder.path() + L"\\b1.txt";
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(renamed.c_str())) << "the first rename stays done";
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(second.c_str()));
+  EXPECT_EQ((std::vector<std::wstring>{renamed, second}), state.files) << "and the selection knows it";
 }
 
 class ResultsDialog : public ::testing::Test {
@@ -292,13 +418,15 @@ TEST_F(ResultsDialog, ListsRowsDrawsErrorsRedAndKeepsItsLayout) {
     GetClientRect(list, &client);
     EXPECT_EQ(client.right / 2, SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
     EXPECT_EQ(client.right / 2, SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
-    wchar_t heading[64] = {};
-    LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT;
-    column.pszText = heading;
-    column.cchTextMax = 64;
-    SendMessageW(list, LVM_GETCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
-    EXPECT_EQ(L"New Name", std::wstring(heading));
+    for (const auto& [index, expected] : {std::pair<int, std::wstring>{0, L"Original File"}, {1, L"New Name"}}) {
+      wchar_t heading[64] = {};
+      LVCOLUMNW column = {};
+      column.mask = LVCF_TEXT;
+      column.pszText = heading;
+      column.cchTextMax = 64;
+      SendMessageW(list, LVM_GETCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+      EXPECT_EQ(expected, std::wstring(heading));
+    }
 
     // Custom drawing: red for the failed row's item, the default for the other.
     for (int row = 0; row < 2; ++row) {
@@ -346,6 +474,15 @@ TEST_F(ResultsDialog, ListsRowsDrawsErrorsRedAndKeepsItsLayout) {
     EXPECT_EQ(column0, SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
     EXPECT_EQ(newWidth - column0 - 4, SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
 
+    // Minimised and restored, the list and its columns come back as they were.
+    const int columnsBefore[] = {static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)),
+                                 static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0))};
+    ShowWindow(dialog, SW_MINIMIZE);
+    ShowWindow(dialog, SW_RESTORE);
+    EXPECT_EQ(listAfter.right - listAfter.left, rectIn(dialog, kResultsList).right - rectIn(dialog, kResultsList).left);
+    EXPECT_EQ(columnsBefore[0], SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    EXPECT_EQ(columnsBefore[1], SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
+
     RECT dragged = {10, 10, 100, 50};
     EXPECT_EQ(TRUE, resultsDialogProc(dialog, WM_SIZING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&dragged)));
     EXPECT_EQ(330, dragged.right);
@@ -368,8 +505,23 @@ TEST_F(ResultsDialog, ATitleRowAloneShowsAnEmptyList) {
   EXPECT_EQ(L"The following 1 file will be renamed:", catcher.caught[0].title);
 }
 
+// The small icon the shell gives for a path, asked the plain way: an item on disk by its
+// path, a name not yet on disk by its type.
+int shellIcon(const std::wstring& path) {
+  SHFILEINFOW info = {};
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+  } else {
+    const std::wstring type = path.substr(std::min(path.rfind(L'.'), path.size()));
+    SHGetFileInfoW(type.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                   SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
+  }
+  return info.iIcon;
+}
+
 // Icons are looked up when the list asks for them; every row, drawn or not, still shows
-// what the shell gives for its own path, the second column falling back on the first's.
+// what the shell gives for its own path, the second column falling back on the first's
+// when the shell has nothing for the new name.
 TEST_F(ResultsDialog, EachRowShowsTheShellsIconForItsOwnFiles) {
   TempFolder folder;
   folder.createFile(L"notes.txt", "n");
@@ -380,38 +532,40 @@ TEST_F(ResultsDialog, EachRowShowsTheShellsIconForItsOwnFiles) {
     const wchar_t* original;
     const wchar_t* renamed;
   };
-  const Row rows[] = {{L"notes.txt", L"notes.md"}, {L"setup.ini", L"setup.txt"}, {L"Album", L"Album 2026"}};
+  // The last row's new name is a folder on disk: its icon differs from its file's.
+  const Row rows[] = {{L"notes.txt", L"notes.md"}, {L"setup.ini", L"setup.txt"}, {L"Album", L"Album 2026"},
+                      {L"notes.txt", L"Album"}};
   plan.resize(1);
-  for (int copy = 0; copy < 200; ++copy) {  // far more rows than the list can show
+  for (int copy = 0; copy < 150; ++copy) {  // far more rows than the list can show
     for (const Row& row : rows) {
       RenameEntry entry = RenameEntry::candidate(base, row.original, row.original);
       entry.newPath = row.renamed;
       plan.push_back(entry);
     }
   }
+  ASSERT_NE(shellIcon(base + L"notes.txt"), shellIcon(base + L"Album")) << "a file's icon and a folder's differ";
   int checked = 0;
   ModalCatcher catcher(IDOK, [&](HWND dialog) {
     HWND list = GetDlgItem(dialog, kResultsList);
-    for (int index : {0, 1, 2, 597, 598, 599}) {
+    for (int index : {0, 1, 2, 3, 596, 597, 598, 599}) {
       const RenameEntry& entry = plan[index + 1];
-      int expectedFirst = I_IMAGENONE;
-      smallIconIndex(base + entry.originalPath, expectedFirst);
-      int expectedSecond = expectedFirst;
-      smallIconIndex(base + entry.newPath, expectedSecond);
+      const int original = shellIcon(base + entry.originalPath);
+      const int renamed = shellIcon(base + entry.newPath);
+      const int expected[] = {original, renamed != 0 ? renamed : original};
       for (int column : {0, 1}) {
         LVITEMW item = {};
         item.mask = LVIF_IMAGE;
         item.iItem = index;
         item.iSubItem = column;
         ASSERT_TRUE(SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        EXPECT_EQ(column == 0 ? expectedFirst : expectedSecond, item.iImage)
+        EXPECT_EQ(expected[column], item.iImage)
             << "row " << index << " column " << column << ": " << ::testing::PrintToString(entry.originalPath);
         ++checked;
       }
     }
   });
   showResultsDialog(owner, plan);
-  EXPECT_EQ(12, checked);
+  EXPECT_EQ(16, checked);
   ASSERT_EQ(1u, catcher.caught.size());
   EXPECT_EQ(600u, catcher.caught[0].rows.size());
 }

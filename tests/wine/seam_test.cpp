@@ -1,5 +1,6 @@
 // The Win32 sides of the engine's seam, against real files and real windows.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include "engine/rename_actions.h"
 #include "engine/page_controls.h"
 #include "win32/file_system.h"
+#include "tests/support/import_hook.h"
 #include "tests/support/modal_catcher.h"
 #include "tests/support/properties_sheet.h"
 #include "tests/support/temp_folder.h"
@@ -41,6 +43,43 @@ TEST(Win32FileSystem, FeedsTheSelectionIntake) {
   EXPECT_EQ(std::vector<std::wstring>{file}, state.files);
   EXPECT_EQ((std::vector<std::wstring>{sub + L"\\", folder.path() + L"\\gone\\"}), state.folders);
   EXPECT_TRUE(state.searchSubfolders);
+}
+
+// What Win32FileSystem hands the shell, watched in this program's import table.
+SHFILEOPSTRUCTW seenOperation;
+std::wstring seenFrom, seenTo;
+ImportHook* fileOperationHook = nullptr;
+// A list of paths as the shell reads it: up to and including the double NUL.
+std::wstring pathList(const wchar_t* list) {
+  std::size_t length = 0;
+  while (list[length] || list[length + 1]) ++length;
+  return std::wstring(list, length + 2);
+}
+int WINAPI recordFileOperation(LPSHFILEOPSTRUCTW operation) {
+  seenOperation = *operation;
+  seenFrom = pathList(operation->pFrom);
+  seenTo = pathList(operation->pTo);
+  return fileOperationHook->original<decltype(&SHFileOperationW)>()(operation);
+}
+
+TEST(Win32FileSystem, RenamesOneItemThroughTheShellOnBehalfOfItsOwner) {
+  TempFolder folder;
+  const std::wstring from = folder.createFile(L"a.txt", "a");
+  const std::wstring to = folder.path() + L"\\b.txt";
+  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ImportHook hook(GetModuleHandleW(nullptr), "shell32.dll", "SHFileOperationW", reinterpret_cast<void*>(recordFileOperation));
+  fileOperationHook = &hook;
+  Win32FileSystem disk(owner);
+  EXPECT_EQ(0, disk.renameItem(from, to));
+  EXPECT_EQ(owner, seenOperation.hwnd);
+  EXPECT_EQ(static_cast<UINT>(FO_RENAME), seenOperation.wFunc);
+  EXPECT_EQ(0x3258, seenOperation.fFlags);
+  EXPECT_EQ(from + std::wstring(2, L'\0'), seenFrom);
+  EXPECT_EQ(to + std::wstring(2, L'\0'), seenTo);
+  EXPECT_EQ(nullptr, seenOperation.hNameMappings);
+  EXPECT_EQ(nullptr, seenOperation.lpszProgressTitle);
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(to.c_str()));
+  DestroyWindow(owner);
 }
 
 // The page surface with the listing recorded instead of shown.

@@ -1,6 +1,7 @@
 // The update check through real WinINet against a loopback HTTP server, and the link
 // on real controls.
 #include <windows.h>
+#include <wininet.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "build_config.h"
 #include "engine/page_controls.h"
 #include "engine/rename_state.h"
+#include "tests/support/import_hook.h"
 #include "ui/page_surface.h"
 #include "update/update_checker.h"
 
@@ -202,6 +204,45 @@ TEST_F(UpdateOverHttp, ASecondCheckReplacesTheFirst) {
   EXPECT_TRUE(state.updateChecker->poll(version, published));
   EXPECT_EQ(L"http://second/", published);
   EXPECT_TRUE(first->waitFinished(5000));
+}
+
+// What the worker asks WinINet for, watched in this program's import table.
+struct InternetCalls {
+  std::wstring agent;
+  DWORD access = 0;
+  bool proxy = true;
+  DWORD sessionFlags = 1;
+  std::wstring url;
+  DWORD urlFlags = 0;
+};
+InternetCalls internetCalls;
+ImportHook* openHook = nullptr;
+ImportHook* openUrlHook = nullptr;
+HINTERNET WINAPI recordOpen(LPCWSTR agent, DWORD access, LPCWSTR proxy, LPCWSTR bypass, DWORD flags) {
+  internetCalls.agent = agent ? agent : L"(none)";
+  internetCalls.access = access;
+  internetCalls.proxy = proxy || bypass;
+  internetCalls.sessionFlags = flags;
+  return openHook->original<decltype(&InternetOpenW)>()(agent, access, proxy, bypass, flags);
+}
+HINTERNET WINAPI recordOpenUrl(HINTERNET session, LPCWSTR url, LPCWSTR headers, DWORD length, DWORD flags, DWORD_PTR context) {
+  internetCalls.url = url;
+  internetCalls.urlFlags = flags;
+  return openUrlHook->original<decltype(&InternetOpenUrlW)>()(session, url, headers, length, flags, context);
+}
+
+TEST_F(UpdateOverHttp, AsksWinInetDirectlyForAFreshCopyWithoutDialogs) {
+  ImportHook open(GetModuleHandleW(nullptr), "wininet.dll", "InternetOpenW", reinterpret_cast<void*>(recordOpen));
+  ImportHook openUrl(GetModuleHandleW(nullptr), "wininet.dll", "InternetOpenUrlW", reinterpret_cast<void*>(recordOpenUrl));
+  openHook = &open;
+  openUrlHook = &openUrl;
+  checkBody("PLONK! 2 http://x/");
+  EXPECT_EQ(L"Larkspindle", internetCalls.agent);
+  EXPECT_EQ(static_cast<DWORD>(INTERNET_OPEN_TYPE_DIRECT), internetCalls.access);
+  EXPECT_FALSE(internetCalls.proxy);
+  EXPECT_EQ(0u, internetCalls.sessionFlags);
+  EXPECT_EQ(server() + L"/body/" + hex("PLONK! 2 http://x/"), internetCalls.url);
+  EXPECT_EQ(static_cast<DWORD>(INTERNET_FLAG_RELOAD | INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_NO_UI), internetCalls.urlFlags);
 }
 
 TEST(ModuleVersion, IsZeroForAModuleWithoutAVersionResource) {
