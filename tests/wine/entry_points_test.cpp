@@ -203,12 +203,20 @@ TEST_F(EntryPoints, NothingEscapesTheShellsConversationOrThePage) {
       });
 }
 
-TEST_F(EntryPoints, InitializeTurnsAnUnlockableHandleIntoAnError) {
+// An extension object made by the module's class factory, as one of its interfaces.
+template <typename Interface>
+Interface* createObject(REFIID iid) {
   IClassFactory* factory = nullptr;
-  ASSERT_EQ(S_OK, DllGetClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
-  IShellExtInit* init = nullptr;
-  ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init)));
+  EXPECT_EQ(S_OK, DllGetClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+  Interface* object = nullptr;
+  EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object)));
   factory->Release();
+  return object;
+}
+
+TEST_F(EntryPoints, InitializeTurnsAnUnlockableHandleIntoAnError) {
+  IShellExtInit* init = createObject<IShellExtInit>(IID_IShellExtInit);
+  ASSERT_NE(nullptr, init);
   DropData selection({L"C:\\windows\\win.ini"});
   selection.staleHandle = true;
   EXPECT_EQ(E_INVALIDARG, init->Initialize(nullptr, &selection, nullptr));
@@ -220,11 +228,8 @@ BOOL WINAPI refuseActivation(HANDLE, ULONG_PTR*) { return FALSE; }
 BOOL WINAPI noDeactivation(DWORD, ULONG_PTR) { return TRUE; }
 
 TEST_F(EntryPoints, AddPagesFailsAndHoldsNothingWhenThePageCannotBeMade) {
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(S_OK, DllGetClassObject(kClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
-  IShellPropSheetExt* sheetExt = nullptr;
-  ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheetExt)));
-  factory->Release();
+  IShellPropSheetExt* sheetExt = createObject<IShellPropSheetExt>(IID_IShellPropSheetExt);
+  ASSERT_NE(nullptr, sheetExt);
   // The module's context cannot be activated, so the page is never created.
   const ActivationFunctions refusing = {refuseActivation, noDeactivation};
   replaceActivationFunctions(&refusing);
