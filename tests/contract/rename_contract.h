@@ -142,7 +142,7 @@ TYPED_TEST_P(RenameContract, RefusesNewNamesThatFileNamesCannotHold) {
       {L"a.txt", L"^a", L":", refused(L"a.txt", L":.txt")},
       {L"a.txt", L"^a", L"\"", refused(L"a.txt", L"\".txt")},
       {L"a.txt", L"^a", L"|", refused(L"a.txt", L"|.txt")},
-      {L"a.txt", L"^a", L"\\t", refused(L"a.txt", L"\x2409.txt")},  // a tab, shown as its symbol
+      {L"a.txt", L"^a", L"a \\t", refused(L"a.txt", L"a \x2409.txt")},  // a tab, shown as its symbol; a blank as it is
   };
   fakes::RecordingFileSystem shell(this->disk.fileSystem());
   const auto before = this->disk.snapshot();

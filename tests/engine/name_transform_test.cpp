@@ -94,11 +94,13 @@ TEST(TransformName, AppliesTheFormatToEveryMatch) {
 // Formats made of plain text, $1..$9 and $& are applied without the library's format
 // reader; every result must still be exactly the library's.
 TEST(NameTransformer, AppliesPlainFormatsExactlyAsTheLibraryDoes) {
-  const wchar_t* patterns[] = {L"^IMG_(\\d+)\\.JPG$", L"(a)|(b)", L"(.*)", L"x*", L"(\\w)(\\w)?", L"^", L"$", L"(?i)É", L"[.]"};
+  const wchar_t* patterns[] = {L"^IMG_(\\d+)\\.JPG$", L"(a)|(b)", L"(.*)", L"x*", L"(\\w)(\\w)?", L"^", L"$", L"(?i)É", L"[.]",
+                               L"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)"};
   const wchar_t* formats[] = {L"Holiday-$1.jpg", L"[$1|$2]", L"$&$&", L"$3", L"$12", L"$1$", L"$$", L"$0", L"\\1",
                               L"(?1:x)", L"plain", L"", L"$&.bak", L"${1}", L"a$1b$2c", L"$9", L"$`", L"$'",
-                              L"a&b", L"x1", L"&1$1"};
-  const wchar_t* names[] = {L"IMG_0001.JPG", L"abba", L"", L"Caf\u00e9.txt", L"xxayx", L"a.b.c", L"\u00c9t\u00e9"};
+                              L"a&b", L"x1", L"&1$1", L"$10", L"$1$"};
+  const wchar_t* names[] = {L"IMG_0001.JPG", L"abba", L"", L"Caf\u00e9.txt", L"xxayx", L"a.b.c", L"\u00c9t\u00e9",
+                            L"abcdefghij.txt"};
   for (const wchar_t* pattern : patterns) {
     const Regex regex(pattern);
     for (const wchar_t* format : formats) {

@@ -65,7 +65,10 @@ TEST(Registrar, ForceRemoveRebuildsAndNoRemoveKeepsWhatOthersWrote) {
   registry.createKey(L"HKCR\\Shared\\Theirs");
   const auto keys = parseRegistryScript(L"HKCR { NoRemove Shared { ForceRemove Ours = s 'new' { val Kind = s 'k' } } }", {});
   registerScript(keys, registry);
-  EXPECT_EQ((std::map<std::wstring, std::wstring>{{L"", L"new"}, {L"Kind", L"k"}}), registry.keys[L"HKCR\\Shared\\Ours"]);
+  EXPECT_EQ((std::vector<std::wstring>{L"HKCR", L"HKCR\\Shared", L"HKCR\\Shared\\Ours", L"HKCR\\Shared\\Ours :  = new",
+                                       L"HKCR\\Shared\\Ours : Kind = k", L"HKCR\\Shared\\Theirs"}),
+            registry.dump())
+      << "the stale value is gone, and the braces make no keys of their own";
   unregisterScript(keys, registry);
   EXPECT_EQ((std::vector<std::wstring>{L"HKCR", L"HKCR\\Shared", L"HKCR\\Shared\\Theirs"}), registry.dump());
 }
