@@ -155,6 +155,10 @@ def restore_backup():
 
 
 def build(tree):
+    if not os.path.exists(os.path.join(ROOT, "build", tree, "CMakeCache.txt")):
+        configured = run(["cmake", "--preset", tree], 900)[0]
+        if configured != 0:
+            return configured
     return run(["cmake", "--build", "--preset", tree, "--target", *TARGETS[tree]], 900)[0]
 
 

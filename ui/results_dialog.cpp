@@ -21,7 +21,8 @@ constexpr UINT kTypeLookup = SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | SHGF
 RECT childRect(HWND dialog, HWND child) {
   RECT rect;
   GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  // A RECT is its two corners, mapped as points.
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), sizeof rect / sizeof(POINT));
   return rect;
 }
 
@@ -145,7 +146,6 @@ void addResultRow(HWND list, const RenameEntry& entry, int index) {
   std::wstring newName = entry.failed ? entry.errorText : entry.newPath;
   item.mask = LVIF_TEXT | LVIF_IMAGE;
   item.iSubItem = 1;
-  item.lParam = 0;
   item.pszText = newName.data();
   SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }

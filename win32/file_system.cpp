@@ -14,10 +14,7 @@ class FindListing : public FolderListing {
   FindListing(UniqueFindHandle find, const WIN32_FIND_DATAW& first) : find_(std::move(find)), data_(first) {}
 
   bool next(FolderEntry& entry) override {
-    if (!pending_) {
-      ZeroMemory(&data_, sizeof data_);
-      if (!FindNextFileW(find_.get(), &data_)) return false;
-    }
+    if (!pending_ && !FindNextFileW(find_.get(), &data_)) return false;
     pending_ = false;
     entry.name = data_.cFileName;
     entry.attributes = data_.dwFileAttributes;
@@ -35,8 +32,7 @@ class FindListing : public FolderListing {
 std::uint32_t Win32FileSystem::attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 
 std::unique_ptr<FolderListing> Win32FileSystem::listFolder(const std::wstring& pattern) {
-  WIN32_FIND_DATAW data;
-  ZeroMemory(&data, sizeof data);
+  WIN32_FIND_DATAW data = {};
   UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &data));
   if (!find) return nullptr;
   return std::make_unique<FindListing>(std::move(find), data);
@@ -48,14 +44,12 @@ int Win32FileSystem::renameItem(const std::wstring& from, const std::wstring& to
   source.append(2, L'\0');
   std::wstring destination = to;
   destination.append(2, L'\0');
-  SHFILEOPSTRUCTW operation;
-  ZeroMemory(&operation, sizeof operation);
+  SHFILEOPSTRUCTW operation = {};
   operation.hwnd = owner_;
   operation.wFunc = FO_RENAME;
   operation.pFrom = source.c_str();
   operation.pTo = destination.c_str();
   operation.fFlags = kRenameFlags;
-  operation.fAnyOperationsAborted = FALSE;
   return SHFileOperationW(&operation);
 }
 

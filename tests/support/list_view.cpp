@@ -15,4 +15,14 @@ std::wstring listCell(HWND list, int row, int column) {
   return buffer;
 }
 
+std::wstring listHeading(HWND list, int column) {
+  wchar_t buffer[256] = {};
+  LVCOLUMNW record = {};
+  record.mask = LVCF_TEXT;
+  record.pszText = buffer;
+  record.cchTextMax = 256;
+  SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&record));
+  return buffer;
+}
+
 }  // namespace lark

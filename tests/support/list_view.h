@@ -9,5 +9,7 @@ namespace lark {
 
 // The text of one cell of a report-view list.
 std::wstring listCell(HWND list, int row, int column);
+// The heading of one of its columns.
+std::wstring listHeading(HWND list, int column);
 
 }  // namespace lark

@@ -17,6 +17,7 @@
 #include "win32/file_system.h"
 #include "tests/support/import_hook.h"
 #include "tests/support/modal_catcher.h"
+#include "tests/support/list_view.h"
 #include "tests/support/properties_sheet.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/temp_folder.h"
@@ -120,6 +121,16 @@ TEST_F(HostedPage, FolderOptionsFollowTheCheckBoxes) {
   click(kSearchSubfoldersCheck);
   EXPECT_FALSE(state.searchSubfolders);
   EXPECT_EQ(L"\"x\"", text(kExampleText)) << "the example stays where it was";
+}
+
+TEST_F(HostedPage, OpensWithTheRecordsFolderOptions) {
+  folder.createFolder(L"Album");
+  select({L"Album"});
+  state.renameFolders = true;
+  state.searchSubfolders = false;
+  open();
+  EXPECT_TRUE(checked(kRenameFoldersCheck));
+  EXPECT_FALSE(checked(kSearchSubfoldersCheck));
 }
 
 TEST_F(HostedPage, FilesAloneLeaveBothFolderOptionsOff) {
@@ -418,15 +429,8 @@ TEST_F(ResultsDialog, ListsRowsDrawsErrorsRedAndKeepsItsLayout) {
     GetClientRect(list, &client);
     EXPECT_EQ(client.right / 2, SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
     EXPECT_EQ(client.right / 2, SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
-    for (const auto& [index, expected] : {std::pair<int, std::wstring>{0, L"Original File"}, {1, L"New Name"}}) {
-      wchar_t heading[64] = {};
-      LVCOLUMNW column = {};
-      column.mask = LVCF_TEXT;
-      column.pszText = heading;
-      column.cchTextMax = 64;
-      SendMessageW(list, LVM_GETCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
-      EXPECT_EQ(expected, std::wstring(heading));
-    }
+    EXPECT_EQ(L"Original File", listHeading(list, 0));
+    EXPECT_EQ(L"New Name", listHeading(list, 1));
 
     // Custom drawing: red for the failed row's item, the default for the other.
     for (int row = 0; row < 2; ++row) {
@@ -451,6 +455,12 @@ TEST_F(ResultsDialog, ListsRowsDrawsErrorsRedAndKeepsItsLayout) {
 
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_TRUE(IsWindow(dialog)) << "Escape does not close the list";
+
+    // As opened, the list and OK already stand where the layout puts them.
+    const RECT opened[] = {rectIn(dialog, kResultsList), rectIn(dialog, IDOK)};
+    layoutResultsDialog(dialog);
+    const RECT laidOut[] = {rectIn(dialog, kResultsList), rectIn(dialog, IDOK)};
+    EXPECT_TRUE(EqualRect(&opened[0], &laidOut[0]) && EqualRect(&opened[1], &laidOut[1]));
 
     // Enlarging: OK centred at the bottom, margins kept, column 0 keeps its share.
     const RECT listBefore = rectIn(dialog, kResultsList);
@@ -532,8 +542,10 @@ TEST_F(ResultsDialog, EachRowShowsTheShellsIconForItsOwnFiles) {
     const wchar_t* original;
     const wchar_t* renamed;
   };
-  // The last row's new name is a folder on disk: its icon differs from its file's.
-  const Row rows[] = {{L"notes.txt", L"notes.md"}, {L"setup.ini", L"setup.txt"}, {L"Album", L"Album 2026"},
+  // The last row's new name is a folder on disk: its icon differs from its file's. Wine
+  // knows an icon by type for .msi alone, so that row's second column comes from the
+  // type lookup, the second time from the dialog's own record of it.
+  const Row rows[] = {{L"notes.txt", L"notes.md"}, {L"setup.ini", L"setup.msi"}, {L"Album", L"Album 2026"},
                       {L"notes.txt", L"Album"}};
   plan.resize(1);
   for (int copy = 0; copy < 150; ++copy) {  // far more rows than the list can show
@@ -544,6 +556,7 @@ TEST_F(ResultsDialog, EachRowShowsTheShellsIconForItsOwnFiles) {
     }
   }
   ASSERT_NE(shellIcon(base + L"notes.txt"), shellIcon(base + L"Album")) << "a file's icon and a folder's differ";
+  ASSERT_NE(0, shellIcon(base + L"setup.msi")) << "the shell knows an icon by type";
   int checked = 0;
   ModalCatcher catcher(IDOK, [&](HWND dialog) {
     HWND list = GetDlgItem(dialog, kResultsList);
