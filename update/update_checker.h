@@ -59,7 +59,6 @@ class WorkerThread {
   ~WorkerThread();
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
-  bool started() const { return running_ != nullptr; }
 
  private:
   struct Running;
