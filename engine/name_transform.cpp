@@ -194,8 +194,8 @@ void RenameState::refreshPreview(PageSurface& page) {
     if (result.success) {
       replaced = true;
       // Said at once, in the words Test would use, rather than only when Test is pressed.
-      replaceText = holdsForbiddenNameCharacter(result.text) ? forbiddenNameError(result.text)
-                                                             : L"\"" + result.text + L"\"";
+      const std::wstring refusal = newNameRefusal(result.text, nameStart + result.text.size());
+      replaceText = refusal.empty() ? L"\"" + result.text + L"\"" : refusal;
     } else {
       replaceText = L"Invalid format - " + result.text;
     }

@@ -43,4 +43,34 @@ bool holdsForbiddenNameCharacter(const std::wstring& name) {
   });
 }
 
+namespace {
+
+bool isAsciiLetter(wchar_t unit, char upper) { return unit == upper || unit == upper + ('a' - 'A'); }
+
+bool namesDevice(const wchar_t* first, const wchar_t* last) {
+  const wchar_t* stem = std::find(first, last, L'.');
+  while (stem != first && stem[-1] == L' ') --stem;
+  const std::size_t length = static_cast<std::size_t>(stem - first);
+  auto startsWith = [&](const char* word) {
+    return isAsciiLetter(first[0], word[0]) && isAsciiLetter(first[1], word[1]) && isAsciiLetter(first[2], word[2]);
+  };
+  if (length == 3) return startsWith("CON") || startsWith("PRN") || startsWith("AUX") || startsWith("NUL");
+  if (length != 4 || !(startsWith("COM") || startsWith("LPT"))) return false;
+  const wchar_t digit = first[3];
+  return (digit >= L'0' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' || digit == L'\u00b3';
+}
+
+}  // namespace
+
+bool isReservedDeviceName(const std::wstring& name) {
+  const wchar_t* part = name.data();
+  const wchar_t* const end = part + name.size();
+  for (;;) {
+    const wchar_t* partEnd = std::find_if(part, end, [](wchar_t unit) { return unit == L'\\' || unit == L'/'; });
+    if (namesDevice(part, partEnd)) return true;
+    if (partEnd == end) return false;
+    part = partEnd + 1;
+  }
+}
+
 }  // namespace lark

@@ -40,4 +40,15 @@ std::wstring extensionPart(const std::wstring& name);
 // a new name may end in a backslash, and the shell refuses a move to another folder.
 bool holdsForbiddenNameCharacter(const std::wstring& name);
 
+// True when any part of a new name between separators names a device that Windows keeps
+// in every folder: CON, PRN, AUX, NUL, COM0-9 or LPT0-9 (the superscript 1, 2 and 3
+// included), in any letter case, alone or before a dot, trailing blanks ignored. A local
+// disk refuses such a name, but a network share may take it and leave an item that
+// hardly any program can open, rename or delete again.
+bool isReservedDeviceName(const std::wstring& name);
+
+// The longest full path the shell and most programs reach: MAX_PATH less its terminating
+// null. An item renamed past it can no longer be opened, renamed or deleted in Explorer.
+constexpr std::size_t kLongestReachablePath = 259;
+
 }  // namespace lark

@@ -1,19 +1,45 @@
 // Rename rows and their error texts.
 #include "engine/rename_plan.h"
 
+#include "engine/path_helpers.h"
+
 namespace lark {
 
 const wchar_t kMatchFailedPrefix[] = L"[ERROR: Match failed: ";
 const wchar_t kSharedDestinationError[] = L"[ERROR: I refuse to rename multiple files to same destination!]";
 const wchar_t kFileOperationError[] = L"[ERROR: File operation failed!]";
 
-std::wstring forbiddenNameError(const std::wstring& newName) {
-  std::wstring shown = newName;
-  // U+2400 + c is the Control Pictures symbol for c, so a tab or a NUL can be seen in the list.
-  for (wchar_t& unit : shown) {
-    if (unit < 0x20) unit = static_cast<wchar_t>(0x2400 + unit);
+namespace {
+
+std::wstring invalidNameError(const std::wstring& shownName, const std::wstring& reason) {
+  return L"[ERROR: Invalid file name \"" + shownName + L"\": " + reason + L"]";
+}
+
+std::wstring pathLengthReason(const wchar_t* what, std::size_t length) {
+  return what + std::to_wstring(length) + L" characters long, " + std::to_wstring(kLongestReachablePath) +
+         L" at most";
+}
+
+}  // namespace
+
+std::wstring newNameRefusal(const std::wstring& newName, std::size_t newPathLength) {
+  if (holdsForbiddenNameCharacter(newName)) {
+    std::wstring shown = newName;
+    // U+2400 + c is the Control Pictures symbol for c, so a tab or a NUL can be seen in the list.
+    for (wchar_t& unit : shown) {
+      if (unit < 0x20) unit = static_cast<wchar_t>(0x2400 + unit);
+    }
+    return invalidNameError(shown, L"names cannot contain < > : \" | ? * or control characters");
   }
-  return L"[ERROR: Invalid file name \"" + shown + L"\": names cannot contain < > : \" | ? * or control characters]";
+  if (isReservedDeviceName(newName)) return invalidNameError(newName, L"Windows reserves it for a device");
+  if (newPathLength > kLongestReachablePath) {
+    return invalidNameError(newName, pathLengthReason(L"the new path would be ", newPathLength));
+  }
+  return std::wstring();
+}
+
+std::wstring folderContentsTooLongError(const std::wstring& newName, std::size_t longestInside) {
+  return invalidNameError(newName, pathLengthReason(L"a path inside the folder would be ", longestInside));
 }
 
 RenameEntry RenameEntry::candidate(std::wstring baseFolder, std::wstring currentPath, std::wstring originalPath) {

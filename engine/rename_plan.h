@@ -30,8 +30,13 @@ extern const wchar_t kMatchFailedPrefix[];      // "[ERROR: Match failed: "
 extern const wchar_t kSharedDestinationError[]; // appended to newPath
 extern const wchar_t kFileOperationError[];     // "[ERROR: File operation failed!]"
 
-// The text of a row whose new name no file name can hold (see holdsForbiddenNameCharacter):
-// the name itself, control characters drawn as their visible symbols, and what is wrong.
-std::wstring forbiddenNameError(const std::wstring& newName);
+// Why a new name must never reach the shell, as a row's error text, or empty when it
+// may: a character no file name holds (control characters drawn as their visible
+// symbols), a device's name, or a full new path of newPathLength characters, longer than
+// the shell reaches. Each text shows the name and says what is wrong.
+std::wstring newNameRefusal(const std::wstring& newName, std::size_t newPathLength);
+// The text of a folder whose new name would put a path inside it at longestInside
+// characters, longer than the shell reaches.
+std::wstring folderContentsTooLongError(const std::wstring& newName, std::size_t longestInside);
 
 }  // namespace lark

@@ -2,6 +2,7 @@
 // page-side poll. The threads and the download live in the platform files.
 #include "update/update_checker.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -102,32 +103,97 @@ void startUpdateCheck(RenameState& state, DownloadFactory download) {
   previous.reset();
 }
 
-bool isWebAddress(const std::wstring& link) {
-  auto startsWith = [&link](const wchar_t* prefix) {
-    const std::size_t length = std::wcslen(prefix);
-    if (link.size() < length) return false;
-    for (std::size_t i = 0; i < length; ++i) {
-      wchar_t unit = link[i];
-      if (unit >= L'A' && unit <= L'Z') unit = static_cast<wchar_t>(unit - L'A' + L'a');
-      if (unit != prefix[i]) return false;
-    }
-    return true;
-  };
-  return startsWith(L"http://") || startsWith(L"https://");
+namespace {
+
+wchar_t lowerAscii(wchar_t unit) { return unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit - L'A' + L'a') : unit; }
+
+bool equalIgnoringCase(const wchar_t* a, const wchar_t* b, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+  }
+  return true;
 }
 
-void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion) {
+bool isHostCharacter(wchar_t unit) {
+  return (unit >= L'a' && unit <= L'z') || (unit >= L'A' && unit <= L'Z') || (unit >= L'0' && unit <= L'9') ||
+         unit == L'-' || unit == L'.';
+}
+
+// True when host is site or one of its subdomains, in any letter case.
+bool isOnHost(const std::wstring& host, const std::wstring& site) {
+  if (site.empty() || host.size() < site.size()) return false;
+  const std::size_t start = host.size() - site.size();
+  if (!equalIgnoringCase(host.data() + start, site.data(), site.size())) return false;
+  return start == 0 || host[start - 1] == L'.';
+}
+
+}  // namespace
+
+std::vector<std::wstring> linkHosts(const std::string& siteHost, const std::string& extraHosts) {
+  std::vector<std::wstring> hosts;
+  std::string site = siteHost;
+  // The www host is the web face of the maker's domain; its sibling download hosts are
+  // the maker's too.
+  if (site.size() > 4 && site.compare(0, 4, "www.") == 0) site.erase(0, 4);
+  hosts.push_back(widenText(site));
+  std::size_t start = 0;
+  while (start <= extraHosts.size()) {
+    std::size_t end = extraHosts.find_first_of(";, ", start);
+    if (end == std::string::npos) end = extraHosts.size();
+    if (end > start) hosts.push_back(widenText(extraHosts.substr(start, end - start)));
+    start = end + 1;
+  }
+  return hosts;
+}
+
+std::vector<std::wstring> linkHosts() { return linkHosts(LARKSPINDLE_SITE_HOST, LARKSPINDLE_EXTRA_LINK_HOSTS); }
+
+bool isSiteAddress(const std::wstring& link, const std::vector<std::wstring>& hosts) {
+  std::size_t at = 0;
+  for (const wchar_t* scheme : {L"http://", L"https://"}) {
+    const std::size_t length = std::wcslen(scheme);
+    if (link.size() >= length && equalIgnoringCase(link.data(), scheme, length)) at = length;
+  }
+  if (at == 0) return false;
+  // Browsers drop trailing blanks and line breaks (the version file's own CR LF), so an
+  // address that ends right after its host is read without them.
+  std::size_t end = link.size();
+  while (end > at && link[end - 1] <= L' ') --end;
+  const std::size_t authorityEnd = std::min(end, link.find_first_of(L"/?#", at));
+  // Only letters, digits, '-' and '.' may name the host, and digits its port: user
+  // information before an '@', a backslash, a percent-encoded or any other character
+  // would let a browser read another host than the one compared here.
+  std::size_t hostEnd = at;
+  while (hostEnd < authorityEnd && isHostCharacter(link[hostEnd])) ++hostEnd;
+  if (hostEnd < authorityEnd) {
+    if (link[hostEnd] != L':') return false;
+    for (std::size_t port = hostEnd + 1; port < authorityEnd; ++port) {
+      if (link[port] < L'0' || link[port] > L'9') return false;
+    }
+  }
+  const std::wstring host = link.substr(at, hostEnd - at);
+  if (host.empty() || host.front() == L'.' || host.back() == L'.' || host.find(L"..") != std::wstring::npos) return false;
+  return std::any_of(hosts.begin(), hosts.end(), [&host](const std::wstring& site) { return isOnHost(host, site); });
+}
+
+void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion,
+                    const std::vector<std::wstring>& hosts) {
   std::uint32_t version = 0;
   std::wstring link;
   if (!state.updateChecker || !state.updateChecker->poll(version, link)) return;
   if (version <= ownVersion) return;
   page.setControlText(kSiteLink, L"Update Available - Click Here!");
   page.showControl(kSiteLink, state.updateLinkVisible);
-  // The link comes from an unauthenticated download and a click hands it to the shell:
-  // only a web address may take the place of the maker's site. The newer version is
+  // The version file comes over plain HTTP, so anyone on the way can write it, and a
+  // click hands the link to the shell: only an address on the maker's own site (or a
+  // host the distributor named) may take the place of the site. The newer version is
   // still announced either way.
-  if (isWebAddress(link)) state.siteUrl = link;
+  if (isSiteAddress(link, hosts)) state.siteUrl = link;
   state.updateLinkVisible = !state.updateLinkVisible;
+}
+
+void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion) {
+  pollUpdateLink(state, page, ownVersion, linkHosts());
 }
 
 void pollUpdateLink(RenameState& state, PageSurface& page) { pollUpdateLink(state, page, moduleVersion()); }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/platform.h"
 
@@ -100,8 +101,17 @@ void startUpdateCheck(RenameState& state, DownloadFactory download);
 // blink it, and point siteUrl at the published address.
 void pollUpdateLink(RenameState& state, PageSurface& page);
 void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion);
+void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion,
+                    const std::vector<std::wstring>& hosts);
 
-// True for an address a click may hand to the shell: http:// or https://, any case.
-bool isWebAddress(const std::wstring& link);
+// The hosts whose addresses the link may open, each with its subdomains: the maker's
+// site host (without a leading "www.") and the extra hosts a distributor configured,
+// separated by ';', ',' or blanks. Without arguments, the build's own.
+std::vector<std::wstring> linkHosts(const std::string& siteHost, const std::string& extraHosts);
+std::vector<std::wstring> linkHosts();
+
+// True for an address a click may hand to the shell: http:// or https:// in any case,
+// then one of the hosts or a subdomain of one, in any case, with or without a port.
+bool isSiteAddress(const std::wstring& link, const std::vector<std::wstring>& hosts);
 
 }  // namespace lark

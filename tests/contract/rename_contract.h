@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/path_helpers.h"
 #include "engine/platform.h"
 #include "engine/rename_actions.h"
 #include "tests/support/fakes.h"
@@ -163,8 +164,98 @@ TYPED_TEST_P(RenameContract, RefusesNewNamesThatFileNamesCannotHold) {
   EXPECT_EQ(before, this->disk.snapshot()) << "every file keeps its name and its content";
 }
 
+// A device's name is taken by a network share and leaves an item hardly any program can
+// reach again, and so does a path longer than the shell reaches (259 characters). Both
+// are refused as above; a path of exactly 259 is renamed. A folder whose longer name
+// would push a path inside it past 259 is refused, walked or not, and nothing inside a
+// refused folder is renamed. Each case runs on a disk of its own.
+TYPED_TEST_P(RenameContract, RefusesDeviceNamesAndPathsPastTheShellsReach) {
+  const std::size_t room = kLongestReachablePath - this->full(L"").size();  // the longest name an item of the root takes
+  const std::wstring longest(room, L'n');
+  const std::wstring deep = std::wstring(room - 8, L'd') + L".txt";     // F\deep is 257 long
+  const std::wstring deeper = std::wstring(room - 10, L'd') + L".txt";  // and so is H\I\deeper
+  auto refused = [](const std::wstring& item, const std::wstring& name, const std::wstring& why) {
+    return item + L" ! [ERROR: Invalid file name \"" + name + L"\": " + why + L"] (" + item + L")";
+  };
+  auto repeated = [](const std::wstring& text, std::size_t times) {
+    std::wstring out;
+    while (times-- != 0) out += text;
+    return out;
+  };
+  const std::wstring device = L"Windows reserves it for a device";
+  const std::wstring path260 = L"the new path would be 260 characters long, 259 at most";
+  const std::wstring inside260 = L"a path inside the folder would be 260 characters long, 259 at most";
+  const struct {
+    const wchar_t* selected;
+    const wchar_t* pattern;
+    std::wstring format;
+    bool searchSubfolders;
+    std::wstring row;
+    std::wstring renamedTo;  // what the selected item is called afterwards, when it is renamed
+  } cases[] = {
+      {L"a.txt", L"^a\\.txt$", L"CON", false, refused(L"a.txt", L"CON", device), L""},
+      {L"a.txt", L"^a\\.txt$", L"NUL.txt", false, refused(L"a.txt", L"NUL.txt", device), L""},
+      {L"a.txt", L"^a\\.txt$", L"prn.log.txt", false, refused(L"a.txt", L"prn.log.txt", device), L""},
+      {L"a.txt", L"^a\\.txt$", L"Com1.txt", false, refused(L"a.txt", L"Com1.txt", device), L""},
+      {L"a.txt", L"^a\\.txt$", L"lPt9", false, refused(L"a.txt", L"lPt9", device), L""},
+      {L"a.txt", L"^a\\.txt$", L"AUX .txt", false, refused(L"a.txt", L"AUX .txt", device), L""},
+      {L"a.txt", L"^a\\.txt$", L"COM\u00b2.txt", false, refused(L"a.txt", L"COM\u00b2.txt", device), L""},
+      {L"a.txt", L"^a\\.txt$", longest + L"n", false, refused(L"a.txt", longest + L"n", path260), L""},
+      {L"a.txt", L"^a\\.txt$", longest, false, L"a.txt > " + longest + L" (a.txt)", longest},
+      // Album's files would be renamed to NUL2.txt were the folder entered.
+      {L"Album", L"^A?l?b?u?m", L"NUL", true, refused(L"Album", L"NUL", device), L""},
+      // s.txt would be renamed to FFFF were the folder entered.
+      {L"F", L"^F$|^s\\.txt$", L"FFFF", true, refused(L"F", L"FFFF", inside260), L""},
+      {L"F", L"^F$|^s\\.txt$", L"FFFF", false, refused(L"F", L"FFFF", inside260), L""},
+      {L"F", L"^F$", L"FFF", false, L"F > FFF (F)", L"FFF"},
+      {L"H", L"^H$", L"HHHH", true, refused(L"H", L"HHHH", inside260), L""},
+      {L"H", L"^H$", L"HHHH", false, refused(L"H", L"HHHH", inside260), L""},
+      // I's new name is refused for its own length, so I is not entered; what lies inside it
+      // still counts for H.
+      {L"H", L"^(H)$|^(I)$", L"$1$1$1$1" + repeated(L"$2", room - 4), true, refused(L"H", L"HHHH", inside260), L""},
+  };
+  for (const auto& c : cases) {
+    TypeParam disk;
+    for (const std::wstring& file : {std::wstring(L"a.txt"), std::wstring(L"Album\\m.txt"), std::wstring(L"Album\\Sub\\m2.txt"),
+                                     L"F\\" + deep, std::wstring(L"F\\s.txt"), L"H\\I\\" + deeper}) {
+      disk.addFile(file);
+    }
+    std::vector<std::wstring> expectedTree;
+    listTree(disk.fileSystem(), disk.root(), std::wstring(), expectedTree);
+    const std::wstring selected = c.selected;
+    for (std::wstring& path : expectedTree) {
+      const bool below = path.compare(0, selected.size() + 1, selected + L"\\") == 0;
+      if (!c.renamedTo.empty() && (path == selected || below)) path = c.renamedTo + path.substr(selected.size());
+    }
+    std::sort(expectedTree.begin(), expectedTree.end());
+    const auto before = disk.snapshot();
+    fakes::RecordingFileSystem shell(disk.fileSystem());
+    RenameState state;
+    state.setSelection({disk.root() + L"\\" + selected}, shell);
+    state.renameFolders = true;
+    state.searchSubfolders = c.searchSubfolders;
+    state.matchPattern = c.pattern;
+    state.replaceFormat = c.format;
+    fakes::RecordingPage page;
+    performRename(state, page, shell);
+    const std::string shown = ::testing::PrintToString(c.format.substr(0, 12)) + " on " + ::testing::PrintToString(selected);
+    ASSERT_EQ(1u, page.listings.size()) << shown;
+    const RenamePlan& listed = page.listings[0];
+    EXPECT_EQ(std::vector<std::wstring>{c.row}, fakes::rows(RenamePlan(listed.begin() + 1, listed.end()))) << shown;
+    EXPECT_EQ(c.renamedTo.empty() ? 0u : 1u, shell.renames.size()) << shown;
+    std::vector<std::wstring> after;
+    listTree(disk.fileSystem(), disk.root(), std::wstring(), after);
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(expectedTree, after) << shown;
+    if (c.renamedTo.empty()) {
+      EXPECT_EQ(before, disk.snapshot()) << "every file keeps its name and content: " << shown;
+    }
+  }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(RenameContract, ReportsAttributes, ListsAFolderWithItsDotEntries,
                             RenamesAFileOrAFolderWithItsContents, RefusesAnExistingDestinationAndAMissingSource,
-                            RunsAWholeRenameOnTheDisk, RefusesNewNamesThatFileNamesCannotHold);
+                            RunsAWholeRenameOnTheDisk, RefusesNewNamesThatFileNamesCannotHold,
+                            RefusesDeviceNamesAndPathsPastTheShellsReach);
 
 }  // namespace lark::contract

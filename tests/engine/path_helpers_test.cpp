@@ -87,5 +87,23 @@ TEST(PathHelpers, KnowsTheCharactersNoFileNameCanHold) {
   }
 }
 
+TEST(PathHelpers, KnowsTheNamesWindowsKeepsForDevices) {
+  const struct {
+    std::wstring name;
+    bool reserved;
+  } cases[] = {
+      {L"CON", true},          {L"nul.txt", true},        {L"Prn.log.txt", true},   {L"aUx", true},
+      {L"COM0", true},         {L"com9.jpg", true},       {L"LPT1", true},          {L"lpt0.x", true},
+      {L"COM\u00b9", true},    {L"LPT\u00b2.txt", true},  {L"com\u00b3", true},     {L"CON .txt", true},
+      {L"NUL  ", true},        {L"AUX.", true},           {L"Sub\\CON", true},     {L"PRN/x.txt", true},
+      {L"CONSOLE", false},     {L"COM10", false},         {L"LPT", false},          {L"COM\u00b4", false},
+      {L"xCON", false},        {L" CON", false},          {L"CO", false},           {L"", false},
+      {L"report.con", false},  {L"NULL.txt", false},      {L"C\u00d3N", false},     {L"Sub\\CONX", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.reserved, isReservedDeviceName(c.name)) << ::testing::PrintToString(c.name);
+  }
+}
+
 }  // namespace
 }  // namespace lark

@@ -58,14 +58,24 @@ TEST_F(RefreshPreview, ShowsTheMatchedPartAndTheWholeNewName) {
   EXPECT_EQ((Preview{L"1 File", L"\"oc\"", true, true, L"\"Report.d\"", true, true}), refresh());
 }
 
-TEST_F(RefreshPreview, SaysAtOnceThatANameFileNamesCannotHoldWillBeRefused) {
+TEST_F(RefreshPreview, SaysAtOnceThatANewNameWillBeRefused) {
+  // C:\Work\ leaves 251 characters of the 259 a path may have.
+  const std::wstring fits(251, L'n'), tooLong(252, L'n');
+  const struct {
+    std::wstring format;
+    std::wstring replace;
+  } cases[] = {
+      {L"a*.log", L"[ERROR: Invalid file name \"a*.log\": names cannot contain < > : \" | ? * or control characters]"},
+      {L"con.log", L"[ERROR: Invalid file name \"con.log\": Windows reserves it for a device]"},
+      {fits, L"\"" + fits + L"\""},
+      {tooLong, L"[ERROR: Invalid file name \"" + tooLong + L"\": the new path would be 260 characters long, 259 at most]"},
+  };
   state.files = {L"C:\\Work\\a.txt"};
-  state.matchPattern = L"\\.txt$";
-  state.replaceFormat = L"*.log";
-  EXPECT_EQ((Preview{L"1 File", L"\".txt\"", true, true,
-                     L"[ERROR: Invalid file name \"a*.log\": names cannot contain < > : \" | ? * or control characters]",
-                     true, true}),
-            refresh());
+  state.matchPattern = L"^a\\.txt$";
+  for (const auto& c : cases) {
+    state.replaceFormat = c.format;
+    EXPECT_EQ((Preview{L"1 File", L"\"a.txt\"", true, true, c.replace, true, true}), refresh());
+  }
 }
 
 TEST_F(RefreshPreview, ShowsTheLibrarysErrorWhenTheExampleMatchesButCannotBeReplaced) {

@@ -40,11 +40,52 @@ TEST(ParseVersionText, HugeNumbersWrapInsteadOfOverflowing) {
   EXPECT_EQ(0xFF000000u, parseVersionText(std::string(100000, '9') + "." + std::string(100000, '.')));
 }
 
-TEST(IsWebAddress, AcceptsOnlyHttpAndHttps) {
-  for (const wchar_t* link : {L"http://x", L"HTTPS://example.org/new\r\n", L"hTtP://"}) EXPECT_TRUE(isWebAddress(link)) << link;
-  for (const wchar_t* link : {L"file:///C:/Windows/notepad.exe", L"C:\\Windows\\system32\\calc.exe", L"\\\\server\\share",
-                              L" http://x", L"http:/x", L"https", L"", L"javascript:alert(1)"}) {
-    EXPECT_FALSE(isWebAddress(link)) << ::testing::PrintToString(std::wstring(link));
+// The version file comes over plain HTTP: whoever answers in the site's place writes the
+// link. Only addresses on the maker's site, or on a host the distributor named, are
+// followed; every trick that makes a browser read another host is not.
+TEST(IsSiteAddress, FollowsOnlyTheMakersSiteAndTheConfiguredHosts) {
+  const std::vector<std::wstring> hosts = linkHosts("www.larkspindle.example", "dl.partner.example");
+  EXPECT_EQ((std::vector<std::wstring>{L"larkspindle.example", L"dl.partner.example"}), hosts);
+  EXPECT_EQ((std::vector<std::wstring>{L"site.example", L"a.example", L"b.example"}),
+            linkHosts("site.example", "a.example; b.example,"));
+  const struct {
+    const wchar_t* link;
+    bool followed;
+  } cases[] = {
+      {L"http://www.larkspindle.example/Download.html", true},
+      {L"http://www.larkspindle.example/Download.html\r\n", true},  // the version file's own line break
+      {L"http://www.larkspindle.example\r\n", true},
+      {L"https://larkspindle.example", true},
+      {L"http://downloads.larkspindle.example/new?x=1", true},
+      {L"HTTP://WWW.LarkSpindle.EXAMPLE/x", true},
+      {L"http://www.larkspindle.example:8080/x", true},
+      {L"http://www.larkspindle.example#top", true},
+      {L"http://dl.partner.example/x", true},
+      {L"http://mirror.dl.partner.example/x", true},
+      {L"http://x/", false},
+      {L"http://partner.example/x", false},
+      {L"http://larkspindle.example.evil.example/", false},
+      {L"http://evil.example/larkspindle.example", false},
+      {L"http://evillarkspindle.example/", false},
+      {L"http://larkspindle.example@evil.example/", false},
+      {L"http://evil.example\\@larkspindle.example/", false},
+      {L"http://www.larkspindle.example\\.evil.example/", false},
+      {L"http://www.larkspindle%2Eexample/", false},
+      {L"http://www.larkspindle.example\r\n.evil.example/", false},
+      {L"http://www.larkspindle.example:80x/", false},
+      {L"http://.larkspindle.example/", false},
+      {L"http://larkspindle.example./", false},
+      {L"http://www..larkspindle.example/", false},
+      {L"http://", false},
+      {L" http://www.larkspindle.example/", false},
+      {L"ftp://www.larkspindle.example/", false},
+      {L"file:///C:/Windows/notepad.exe", false},
+      {L"C:\\Windows\\system32\\calc.exe", false},
+      {L"\\\\larkspindle.example\\share", false},
+      {L"javascript:alert(1)//larkspindle.example", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.followed, isSiteAddress(c.link, hosts)) << ::testing::PrintToString(std::wstring(c.link));
   }
 }
 
@@ -204,12 +245,12 @@ class UpdateLink : public ::testing::Test {
 };
 
 TEST_F(UpdateLink, ANewerVersionShowsTheLinkAndBlinks) {
-  startWith("PLONK! 1.0.0.4 http://example.org/new\r\n");
+  startWith("PLONK! 1.0.0.4 http://" LARKSPINDLE_SITE_HOST "/new\r\n");
   const std::wstring site = state.siteUrl;
   pollUpdateLink(state, page, 0x01000003);
   EXPECT_EQ(L"Update Available - Click Here!", page.texts.at(kSiteLink));
   EXPECT_TRUE(page.visible.at(kSiteLink));
-  EXPECT_EQ(L"http://example.org/new\r\n", state.siteUrl) << "the line break stays on the link";
+  EXPECT_EQ(L"http://" LARK_WIDE(LARKSPINDLE_SITE_HOST) L"/new\r\n", state.siteUrl) << "the line break stays on the link";
   pollUpdateLink(state, page, 0x01000003);
   EXPECT_FALSE(page.visible.at(kSiteLink));
   pollUpdateLink(state, page, 0x01000003);
@@ -227,14 +268,18 @@ TEST_F(UpdateLink, TheSameVersionChangesNothing) {
   EXPECT_TRUE(state.updateLinkVisible);
 }
 
-TEST_F(UpdateLink, ALinkThatIsNoWebAddressNeverReachesTheSite) {
-  for (const char* link : {"file:///C:/Windows/system32/calc.exe", "C:\\Windows\\system32\\calc.exe", "\\\\evil\\share\\x.exe", "x"}) {
+TEST_F(UpdateLink, ALinkOffTheMakersSiteNeverTakesItsPlace) {
+  for (const char* link : {"file:///C:/Windows/system32/calc.exe", "C:\\Windows\\system32\\calc.exe", "\\\\evil\\share\\x.exe", "x",
+                           "http://x/", "https://" LARKSPINDLE_SITE_HOST ".evil.example/", "http://" LARKSPINDLE_SITE_HOST "@evil.example/"}) {
     startWith(std::string("PLONK! 2 ") + link);
     const std::wstring site = state.siteUrl;
     pollUpdateLink(state, page, 0x01000003);
     EXPECT_EQ(L"Update Available - Click Here!", page.texts.at(kSiteLink)) << "still announced";
     EXPECT_EQ(site, state.siteUrl) << link;
   }
+  startWith("PLONK! 2 http://dl.partner.example/new");
+  pollUpdateLink(state, page, 0x01000003, linkHosts(LARKSPINDLE_SITE_HOST, "dl.partner.example"));
+  EXPECT_EQ(L"http://dl.partner.example/new", state.siteUrl) << "a host the distributor named is followed";
 }
 
 TEST_F(UpdateLink, NoCheckerOrNoResultDoesNothing) {

@@ -163,7 +163,7 @@ BOOL WINAPI recordKillTimer(HWND window, UINT_PTR id) {
 struct NewerVersion : VersionCheck {
   bool poll(std::uint32_t& version, std::wstring& link) const override {
     version = 0xFF000000;
-    link = L"http://newer.example/get";
+    link = L"http://" LARK_WIDE(LARKSPINDLE_SITE_HOST) L"/get";
     return true;
   }
 };
@@ -183,7 +183,7 @@ TEST_F(HostedPage, TheLinkOpensTheSiteThenTheNewerVersionAndHelpOpensTheSyntax) 
   NMHDR help = {sheet, 0, static_cast<UINT>(PSN_HELP)};
   SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&help));
   EXPECT_EQ((std::vector<std::wstring>{
-                L"open " LARK_WIDE(LARKSPINDLE_SITE_URL), L"open http://newer.example/get",
+                L"open " LARK_WIDE(LARKSPINDLE_SITE_URL), L"open http://" LARK_WIDE(LARKSPINDLE_SITE_HOST) L"/get",
                 L"open https://www.boost.org/doc/libs/release/libs/regex/doc/html/boost_regex/syntax/perl_syntax.html"}),
             opened);
 }

@@ -106,12 +106,12 @@ class UpdateOverHttp : public ::testing::Test {
 constexpr std::uint32_t kOwnVersion = 0x01000003;
 
 TEST_F(UpdateOverHttp, ANewerVersionShowsTheLinkAndBlinksWithItsLineBreak) {
-  checkBody("PLONK! 1.0.0.4 http://127.0.0.1/new\r\n");
+  checkBody("PLONK! 1.0.0.4 http://" LARKSPINDLE_SITE_HOST "/new\r\n");
   Win32PageSurface page(window);
   pollUpdateLink(state, page, kOwnVersion);
   EXPECT_EQ(L"Update Available - Click Here!", linkText());
   EXPECT_TRUE(linkVisible());
-  EXPECT_EQ(L"http://127.0.0.1/new\r\n", state.siteUrl);
+  EXPECT_EQ(L"http://" LARK_WIDE(LARKSPINDLE_SITE_HOST) L"/new\r\n", state.siteUrl);
   pollUpdateLink(state, page, kOwnVersion);
   EXPECT_FALSE(linkVisible());
   pollUpdateLink(state, page, kOwnVersion);
@@ -133,6 +133,12 @@ TEST_F(UpdateOverHttp, BodiesThatLeaveTheSiteAlone) {
       {"PLONK! 2 file:///C:/windows/system32/notepad.exe", L"Update Available - Click Here!"},
       {"PLONK! 2 C:\\windows\\notepad.exe", L"Update Available - Click Here!"},
       {"PLONK! 2 \\\\127.0.0.1\\share\\x.exe", L"Update Available - Click Here!"},
+      // Nor is an address off the maker's site: whoever answers in its place writes the file.
+      {"PLONK! 1.0.0.4 http://x/", L"Update Available - Click Here!"},
+      {"PLONK! 2 http://127.0.0.1/new", L"Update Available - Click Here!"},
+      {"PLONK! 2 http://" LARKSPINDLE_SITE_HOST ".evil.example/", L"Update Available - Click Here!"},
+      {"PLONK! 2 http://" LARKSPINDLE_SITE_HOST "@evil.example/", L"Update Available - Click Here!"},
+      {"PLONK! 2 http://" LARKSPINDLE_SITE_HOST "%2F@evil.example/", L"Update Available - Click Here!"},
   };
   for (const auto& c : cases) {
     checkBody(c.body);
@@ -142,6 +148,13 @@ TEST_F(UpdateOverHttp, BodiesThatLeaveTheSiteAlone) {
     EXPECT_EQ(std::wstring(c.linkText), linkText()) << c.body;
     EXPECT_EQ(site, state.siteUrl) << c.body;
   }
+}
+
+TEST_F(UpdateOverHttp, AHostTheDistributorNamedIsFollowed) {
+  checkBody("PLONK! 2 https://Mirror.DL.partner.example:8443/new\r\n");
+  Win32PageSurface page(window);
+  pollUpdateLink(state, page, kOwnVersion, linkHosts(LARKSPINDLE_SITE_HOST, "dl.partner.example"));
+  EXPECT_EQ(L"https://Mirror.DL.partner.example:8443/new\r\n", state.siteUrl);
 }
 
 TEST_F(UpdateOverHttp, VersionTwoWithAOneLetterLinkAndAnEmptyLink) {
