@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "engine/candidates.h"
@@ -105,19 +106,35 @@ void testRename(const RenameState& state, PageSurface& page, FileSystem& fileSys
 
 namespace {
 
-// Puts an item's new full path in place of its old entry in the selection, if it is
-// one of the selected items.
-void updateSelection(RenameState& state, const RenameEntry& entry) {
-  const std::wstring before = entry.baseFolder + entry.currentPath;
-  const std::wstring after = entry.baseFolder + entry.newPath;
-  auto file = std::find(state.files.begin(), state.files.end(), before);
-  if (file != state.files.end()) {
-    *file = after;
-    return;
+// Where each path of one selection list lies, found by hash: the first position holding
+// exactly a path, as a search from the front finds it, without a search for every row.
+// A position is entered again under its new path when it is replaced; an entry left
+// under an old path is passed over, since the position no longer holds that path.
+class SelectionIndex {
+ public:
+  explicit SelectionIndex(std::vector<std::wstring>& paths) : paths_(paths) {
+    positions_.reserve(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) positions_.emplace(hashOf(paths[i]), i);
   }
-  auto folder = std::find(state.folders.begin(), state.folders.end(), before + L"\\");
-  if (folder != state.folders.end()) *folder = after + L"\\";
-}
+
+  // Replaces the first path equal to before with after; false when none is.
+  bool replace(const std::wstring& before, std::wstring after) {
+    std::size_t first = paths_.size();
+    const auto [begin, end] = positions_.equal_range(hashOf(before));
+    for (auto at = begin; at != end; ++at) {
+      if (at->second < first && paths_[at->second] == before) first = at->second;
+    }
+    if (first == paths_.size()) return false;
+    paths_[first] = std::move(after);
+    positions_.emplace(hashOf(paths_[first]), first);
+    return true;
+  }
+
+ private:
+  static std::size_t hashOf(const std::wstring& path) { return std::hash<std::wstring_view>()(path); }
+  std::vector<std::wstring>& paths_;
+  std::unordered_multimap<std::size_t, std::size_t> positions_;
+};
 
 }  // namespace
 
@@ -128,14 +145,23 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
       usableRows(plan));
   if (!page.askYesNo(question, L"Rename")) return;
 
+  // A renamed item that was selected takes its new path in the selection, in the place
+  // of the old one: the first exact match among the files, else among the folders.
+  SelectionIndex files(state.files);
+  SelectionIndex folders(state.folders);
   for (RenameEntry& entry : plan) {
     if (entry.failed) continue;
-    if (fileSystem.renameItem(entry.baseFolder + entry.currentPath, entry.baseFolder + entry.newPath) != 0) {
+    std::wstring before = entry.baseFolder + entry.currentPath;
+    std::wstring after = entry.baseFolder + entry.newPath;
+    if (fileSystem.renameItem(before, after) != 0) {
       entry.failed = true;
       entry.errorText = kFileOperationError;
       continue;
     }
-    updateSelection(state, entry);
+    if (files.replace(before, after)) continue;
+    before.push_back(L'\\');
+    after.push_back(L'\\');
+    folders.replace(before, std::move(after));
   }
   state.exampleIndex = 0;
   showPlan(L"Renamed %d %s:", state, page, plan, L"No files were renamed:");

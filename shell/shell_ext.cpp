@@ -1,8 +1,6 @@
 // CShellExt: selection intake, the rename page and the page-bound lifetime.
 #include "shell/shell_ext.h"
 
-#include <shellapi.h>
-
 #include <new>
 #include <vector>
 
@@ -12,6 +10,7 @@
 #include "ui/isolation.h"
 #include "ui/rename_page.h"
 #include "update/update_checker.h"
+#include "win32/drop_list.h"
 #include "win32/file_system.h"
 #include "win32/module.h"
 
@@ -61,18 +60,8 @@ STDMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
   const GlobalMemoryLock locked(medium.get().hGlobal);
   if (!locked.data()) return E_INVALIDARG;
   try {
-    auto drop = static_cast<HDROP>(medium.get().hGlobal);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    std::vector<std::wstring> paths;
-    for (UINT i = 0; i < count; ++i) {
-      // A path longer than the buffer would come back cut short, naming another file:
-      // ask for its length first and leave it out instead.
-      const UINT length = DragQueryFileW(drop, i, nullptr, 0);
-      if (length == 0 || length >= kPathBuffer) continue;
-      std::vector<wchar_t> buffer(kPathBuffer + 1, L'\0');
-      const UINT copied = DragQueryFileW(drop, i, buffer.data(), kPathBuffer);
-      if (copied != 0) paths.emplace_back(buffer.data(), copied);
-    }
+    const std::vector<std::wstring> paths =
+        readDropPaths(locked.data(), GlobalSize(medium.get().hGlobal), kPathBuffer);
     if (!paths.empty()) {
       Win32FileSystem disk;
       state.setSelection(paths, disk);

@@ -66,6 +66,7 @@ using UniqueInternetHandle = UniqueHandle<NullIsNone<HINTERNET, &::InternetClose
 using UniqueLibrary = UniqueHandle<NullIsNone<HMODULE, &::FreeLibrary>>;          // a module reference
 using UniqueGdiObject = UniqueHandle<NullIsNone<HGDIOBJ, &::DeleteObject>>;
 using UniqueMemoryDc = UniqueHandle<NullIsNone<HDC, &::DeleteDC>>;                // CreateCompatibleDC
+using UniqueGlobal = UniqueHandle<NullIsNone<HGLOBAL, &::GlobalFree>>;          // GlobalAlloc
 
 // A storage medium filled by IDataObject::GetData, released with ReleaseStgMedium.
 class UniqueStorageMedium {

@@ -234,6 +234,23 @@ TEST_F(RenameActions, AFailedFolderRenameFailsEverythingInsideIt) {
   EXPECT_TRUE(disk.exists(L"C:\\W\\Photos\\one.jpg"));
 }
 
+// Where the shell takes a rename onto an existing name (Windows picks another name, the
+// plan records its own), a later row may start from a path an earlier row just took: the
+// first selected entry holding it is the one replaced, as a search from the front finds.
+TEST_F(RenameActions, ASelectedPathIsReplacedWhereASearchFromTheFrontFindsIt) {
+  struct TakesEveryName : fakes::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    int renameItem(const std::wstring&, const std::wstring&) override { return 0; }
+  } shell(disk);
+  select({L"C:\\W\\a", L"C:\\W\\ax", L"C:\\W\\F\\", L"C:\\W\\Fx\\"});
+  state.renameFolders = true;
+  state.matchPattern = L"$";
+  state.replaceFormat = L"x";
+  performRename(state, page, shell);
+  EXPECT_EQ((std::vector<std::wstring>{L"C:\\W\\axx", L"C:\\W\\ax"}), state.files);
+  EXPECT_EQ((std::vector<std::wstring>{L"C:\\W\\Fxx\\", L"C:\\W\\Fx\\"}), state.folders);
+}
+
 TEST(FormatCount, FillsTheCountAndTheNoun) {
   EXPECT_EQ(L"The following 3 files will be renamed:", formatCount(L"The following %d %s will be renamed:", 3, L"files"));
   EXPECT_EQ(L"rename 0 file(s). 100%", formatCount(L"rename %d file(s). 100%%", 0));

@@ -9,7 +9,9 @@
 #include "engine/name_transform.h"
 #include "engine/rename_actions.h"
 #include "engine/page_controls.h"
+#include "win32/drop_list.h"
 #include "win32/file_system.h"
+#include "tests/support/drop_data.h"
 #include "tests/support/import_hook.h"
 #include "tests/support/modal_catcher.h"
 #include "tests/support/properties_sheet.h"
@@ -18,6 +20,43 @@
 
 namespace lark {
 namespace {
+
+// The selection read in one pass is exactly what DragQueryFileW gives index by index.
+TEST(DropList, OnePassReadsWhatTheIndexByIndexReadingGives) {
+  const std::wstring longest(2047, L'x'), tooLong(2048, L'y');
+  const std::vector<std::vector<std::wstring>> lists = {
+      {},
+      {L"C:\\a.txt"},
+      {L"C:\\Work\\a.txt", L"C:\\Work\\Folder", L"\\\\server\\share\\b", L"C:\\caf\u00e9 \u00e0 la carte.txt"},
+      {L"C:\\a", L"", L"C:\\after the end"},  // an empty path ends the list
+      {L"", L"C:\\a"},
+      {longest, L"C:\\b", tooLong, L"C:\\" + std::wstring(5000, L'z'), L"C:\\c"},
+  };
+  for (const auto& paths : lists) {
+    for (const bool wide : {true, false}) {
+      const UniqueGlobal memory(makeDropRecord(paths, wide));
+      const GlobalMemoryLock locked(memory.get());
+      const std::vector<std::wstring> expected = readDropPathsByIndex(static_cast<HDROP>(memory.get()), 2048);
+      EXPECT_EQ(expected, readDropPaths(locked.data(), GlobalSize(memory.get()), 2048))
+          << paths.size() << " paths, " << (wide ? "wide" : "ANSI");
+    }
+  }
+  // Index by index, 100,000 paths take minutes: the whole list is compared with what was
+  // put in, and a sample of it with DragQueryFileW.
+  std::vector<std::wstring> many;
+  for (int i = 0; i < 100000; ++i) many.push_back(L"C:\\Photos\\IMG_" + std::to_wstring(i) + L".JPG");
+  const UniqueGlobal memory(makeDropRecord(many, true));
+  const GlobalMemoryLock locked(memory.get());
+  const auto drop = static_cast<HDROP>(memory.get());
+  const std::vector<std::wstring> read = readDropPaths(locked.data(), GlobalSize(memory.get()), 2048);
+  EXPECT_EQ(many, read);
+  EXPECT_EQ(100000u, DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0));
+  wchar_t buffer[2049];
+  for (UINT i = 0; i < 100000 && read.size() == many.size(); i += 9973) {
+    ASSERT_NE(0u, DragQueryFileW(drop, i, buffer, 2048));
+    EXPECT_EQ(std::wstring(buffer), read[i]) << i;
+  }
+}
 
 TEST(Win32FileSystem, ReportsFilesFoldersAndUnreadablePaths) {
   TempFolder folder;
