@@ -9,14 +9,13 @@
 
 #include "shell/com_base.h"
 #include "shell/registrar.h"
+#include "shell/resource_ids.h"
 #include "shell/shell_ext.h"
 #include "shell/win32_registry.h"
 #include "win32/module.h"
 
 namespace lark {
 namespace {
-
-constexpr int kRegistryScript = 101;
 
 // The one class of the module, with its factory created once, on first request. The
 // factory is made under the lock and published with release order, so a thread that

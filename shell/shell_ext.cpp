@@ -7,6 +7,7 @@
 #include "build_config.h"
 #include "engine/page_controls.h"
 #include "shell/com_base.h"
+#include "shell/resource_ids.h"
 #include "ui/isolation.h"
 #include "ui/rename_page.h"
 #include "update/update_checker.h"
@@ -20,7 +21,6 @@ const CLSID CLSID_ShellExt = LARK_CLSID_PARTS;
 const wchar_t kInstanceMutexName[] = LARK_WIDE(LARK_MUTEX_NAME);
 
 namespace {
-constexpr int kPageIcon = 203;
 constexpr int kPathBuffer = 2048;
 }  // namespace
 

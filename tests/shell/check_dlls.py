@@ -4,6 +4,7 @@
   check_dlls.py X86_64_DLL I686_DLL VERSION
 """
 import os
+import re
 import struct
 import sys
 
@@ -14,6 +15,21 @@ from checks import Checks  # noqa: E402
 
 CHECKS = Checks("pe-files")
 check = CHECKS.check
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def identifiers(*headers):
+    """{name: number} of the plain '#define kName N' lines of headers in the tree: each
+    resource identifier is written once, where the resource compiler and C++ read it."""
+    found = {}
+    for header in headers:
+        with open(os.path.join(ROOT, header), encoding="utf-8") as text:
+            for name, number in re.findall(r"^#define (k\w+) (\d+)$", text.read(), re.MULTILINE):
+                found[name] = int(number)
+    return found
+
+
+IDS = identifiers("shell/resource_ids.h", "engine/page_controls.h")
 
 
 def resources(pe):
@@ -37,23 +53,28 @@ def inspect(path, machine, architecture):
     check(f"{path} no mingw runtime", [], [d for d in dlls if d.startswith(("libgcc", "libstdc++", "libwinpthread"))])
     check(f"{path} comctl32 not imported", [], [d for d in dlls if d.startswith("comctl32")])
     found = resources(pe)
-    check(f"{path} resources", sorted([("REGISTRY", 101), (5, 201), (5, 205), (14, 203), (3, 1), (3, 2), (6, 7),
-                                       (16, 1), (24, 2)], key=str), sorted(found, key=str))
+    # RT_DIALOG 5, RT_GROUP_ICON 14 with its images RT_ICON 3 (1 and 2), the string bundle
+    # (RT_STRING 6) holding the name, RT_VERSION 16, RT_MANIFEST 24.
+    bundle = IDS["kProductNameString"] // 16 + 1
+    check(f"{path} resources", sorted([("REGISTRY", IDS["kRegistryScript"]), (5, IDS["kRenamePageDialog"]),
+                                       (5, IDS["kResultsDialog"]), (14, IDS["kPageIcon"]), (3, 1), (3, 2), (6, bundle),
+                                       (16, IDS["kVersionResource"]), (24, IDS["kManifestResource"])], key=str),
+          sorted(found, key=str))
     check(f"{path} all neutral", {0}, {language for language, _ in found.values()})
-    script = found[("REGISTRY", 101)][1].decode("ascii")
+    script = found[("REGISTRY", IDS["kRegistryScript"])][1].decode("ascii")
     check(f"{path} script names the module", True, "%MODULE%" in script and "ThreadingModel" in script)
-    group = found[(14, 203)][1]
+    group = found[(14, IDS["kPageIcon"])][1]
     count = struct.unpack_from("<HHH", group)[2]
     sizes = [struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(count)]
     check(f"{path} icon sizes and colours", [(32, 32, 16, 4), (16, 16, 16, 4)], [(w, h, c, bits) for w, h, c, _, _, bits, _, _ in sizes])
-    strings = found[(6, 7)][1]
-    # bundle 7 holds ids 96..111; skip the four empty strings before 100
+    strings = found[(6, bundle)][1]
+    # a bundle holds 16 strings, each its length and its text; skip those before the name
     at = 0
-    for _ in range(4):
+    for _ in range(IDS["kProductNameString"] % 16):
         at += 2 + 2 * struct.unpack_from("<H", strings, at)[0]
     length = struct.unpack_from("<H", strings, at)[0]
-    check(f"{path} string 100", "Larkspindle", strings[at + 2:at + 2 + 2 * length].decode("utf-16-le"))
-    manifest = found[(24, 2)][1].decode("utf-8")
+    check(f"{path} product name string", "Larkspindle", strings[at + 2:at + 2 + 2 * length].decode("utf-16-le"))
+    manifest = found[(24, IDS["kManifestResource"])][1].decode("utf-8")
     check(f"{path} manifest architecture", 2, manifest.count(f'processorArchitecture="{architecture}"'))
     check(f"{path} manifest names common controls 6", True, 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in manifest)
     version = pe.VS_FIXEDFILEINFO[0]
