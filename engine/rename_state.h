@@ -7,9 +7,17 @@
 #include <string>
 #include <vector>
 
+// The COM interface every object of the platform answers to, named here only so that the
+// record can point back at the object that holds it.
+struct IUnknown;
+
 namespace lark {
 
-class CShellExt;
+// The object that holds a record, as the engine may name it: the shell extension's
+// IUnknown, which the page releases when the sheet lets the page go. The engine itself
+// never uses it.
+using StateOwner = ::IUnknown;
+
 class FileSystem;
 class PageSurface;
 class VersionCheck;
@@ -42,7 +50,7 @@ struct RenameState {
   // Declaration order matters: members are destroyed in reverse, so the update checker
   // (and with it its worker) goes last. It is an UpdateChecker of update/, held through
   // the engine's side of the seam so that the engine never depends on update/.
-  CShellExt* owner = nullptr;
+  StateOwner* owner = nullptr;
   std::unique_ptr<VersionCheck> updateChecker;
   std::uint32_t timerId = 0;
   bool updateLinkVisible = true;

@@ -7,7 +7,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "shell/registrar.h"
-#include "tests/support/memory_registry.h"
+#include "shell/recording_registry.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const lark::RegistryScriptError&) {
     return 0;
   }
-  lark::MemoryRegistry registry;
+  lark::RecordingRegistry registry;
   try {
     lark::registerScript(roots, registry);
   } catch (const lark::RegistryError&) {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "shell/registrar.h"
-#include "tests/support/memory_registry.h"
+#include "shell/recording_registry.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     const std::wstring quoted = lark::doubleQuotes(std::wstring(module.begin(), module.end()));
     const auto keys = lark::parseRegistryScript(std::wstring(script.begin(), script.end()),
                                                 {{L"APPID", L""}, {L"Module", quoted}, {L"Module_Raw", quoted}});
-    lark::MemoryRegistry registry;
+    lark::RecordingRegistry registry;
     lark::registerScript(keys, registry);
 
     if (mode == "--wxi") {

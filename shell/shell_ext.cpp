@@ -24,7 +24,9 @@ namespace {
 constexpr int kPathBuffer = 2048;
 }  // namespace
 
-CShellExt::CShellExt() : instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName)) { state.owner = this; }
+CShellExt::CShellExt() : instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName)) {
+  state.owner = static_cast<IShellExtInit*>(this);
+}
 
 CShellExt::~CShellExt() = default;
 

@@ -4,16 +4,35 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "automation/console.h"
 #include "engine/page_controls.h"
+#include "engine/platform.h"
 #include "engine/rename_state.h"
-#include "tests/support/console.h"
-#include "tests/support/fakes.h"
 #include "win32/file_system.h"
 
 using lark::printUtf8;
+
+namespace {
+
+// The page as this tool sees it: what the preview sets is kept, to be printed. It asks
+// no question and shows no listing: the preview does neither.
+class KeptPage : public lark::PageSurface {
+ public:
+  void setControlText(int id, const std::wstring& text) override { texts[id] = text; }
+  void enableControl(int id, bool enabled) override { this->enabled[id] = enabled; }
+  void showControl(int, bool) override {}
+  bool askYesNo(const std::wstring&, const std::wstring&) override { return false; }
+  void showListing(lark::RenamePlan&) override {}
+
+  std::map<int, std::wstring> texts;
+  std::map<int, bool> enabled;
+};
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   lark::RenameState state;
@@ -36,7 +55,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   lark::Win32FileSystem disk;
   state.setSelection(paths, disk);
-  lark::fakes::RecordingPage page;  // keeps what the preview sets, to print it
+  KeptPage page;
   state.refreshPreview(page);
   auto flag = [&page](int id) { return page.enabled[id] ? L"" : L"  (greyed)"; };
   printUtf8(L"Match:     " + state.matchPattern + L"\nReplace:   " + state.replaceFormat + L"\n");

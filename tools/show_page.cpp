@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "engine/page_controls.h"
-#include "tests/support/console.h"
-#include "tests/support/modal_catcher.h"
-#include "tests/support/properties_sheet.h"
-#include "tests/support/screenshot.h"
+#include "automation/console.h"
+#include "automation/modal_catcher.h"
+#include "automation/properties_sheet.h"
+#include "automation/screenshot.h"
 
 namespace {
 

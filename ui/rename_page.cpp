@@ -10,7 +10,7 @@
 #include "engine/rename_state.h"
 #include "ui/error_reporting.h"
 #include "ui/page_surface.h"
-#include "update/update_checker.h"
+#include "ui/update_link.h"
 #include "win32/file_system.h"
 
 namespace lark {

@@ -8,7 +8,6 @@
 
 #include "build_config.h"
 #include "engine/text.h"
-#include "engine/page_controls.h"
 #include "engine/platform.h"
 #include "engine/rename_state.h"
 
@@ -176,26 +175,17 @@ bool isSiteAddress(const std::wstring& link, const std::vector<std::wstring>& ho
   return std::any_of(hosts.begin(), hosts.end(), [&host](const std::wstring& site) { return isOnHost(host, site); });
 }
 
-void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion,
-                    const std::vector<std::wstring>& hosts) {
+UpdateFinding findUpdate(const VersionCheck* check, std::uint32_t ownVersion, const std::vector<std::wstring>& hosts) {
+  UpdateFinding found;
   std::uint32_t version = 0;
   std::wstring link;
-  if (!state.updateChecker || !state.updateChecker->poll(version, link)) return;
-  if (version <= ownVersion) return;
-  page.setControlText(kSiteLink, L"Update Available - Click Here!");
-  page.showControl(kSiteLink, state.updateLinkVisible);
+  if (!check || !check->poll(version, link) || version <= ownVersion) return found;
+  found.newerVersion = true;
   // The version file comes over plain HTTP, so anyone on the way can write it, and a
-  // click hands the link to the shell: only an address on the maker's own site (or a
-  // host the distributor named) may take the place of the site. The newer version is
-  // still announced either way.
-  if (isSiteAddress(link, hosts)) state.siteUrl = link;
-  state.updateLinkVisible = !state.updateLinkVisible;
+  // click hands the address to the shell: only one on the maker's own site (or a host
+  // the distributor named) may take the place of the site.
+  if (isSiteAddress(link, hosts)) found.address = std::move(link);
+  return found;
 }
-
-void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion) {
-  pollUpdateLink(state, page, ownVersion, linkHosts());
-}
-
-void pollUpdateLink(RenameState& state, PageSurface& page) { pollUpdateLink(state, page, moduleVersion()); }
 
 }  // namespace lark

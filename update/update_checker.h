@@ -1,4 +1,4 @@
-// The background check for a newer published version, and the page's blinking link.
+// The background check for a newer published version: fetch, read, publish, and what it found.
 #pragma once
 
 #include <atomic>
@@ -97,12 +97,15 @@ std::unique_ptr<VersionDownload> makeWinInetDownload();
 #endif
 void startUpdateCheck(RenameState& state, DownloadFactory download);
 
-// The page's step on each tick: once a newer version is known, show the link text,
-// blink it, and point siteUrl at the published address.
-void pollUpdateLink(RenameState& state, PageSurface& page);
-void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion);
-void pollUpdateLink(RenameState& state, PageSurface& page, std::uint32_t ownVersion,
-                    const std::vector<std::wstring>& hosts);
+// What a check has found: whether it names a version newer than ownVersion, and the
+// address a click may open in the site's place, empty when the version file named none
+// on the maker's site or a configured host. Nothing is found without a check, or before
+// it has published a version and a link.
+struct UpdateFinding {
+  bool newerVersion = false;
+  std::wstring address;
+};
+UpdateFinding findUpdate(const VersionCheck* check, std::uint32_t ownVersion, const std::vector<std::wstring>& hosts);
 
 // The hosts whose addresses the link may open, each with its subdomains: the maker's
 // site host (without a leading "www.") and the extra hosts a distributor configured,

@@ -2,7 +2,7 @@
 // quoting, and the module's own script.
 #include "shell/registrar.h"
 #include "build_config.h"
-#include "tests/support/memory_registry.h"
+#include "shell/recording_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ std::wstring moduleScript() {
 const std::wstring kClsid = LARK_WIDE(LARK_CLSID_TEXT);
 
 TEST(Registrar, TheModulesScriptWritesTheSixEntries) {
-  MemoryRegistry registry;
+  RecordingRegistry registry;
   const std::wstring path = L"C:\\Program Files\\Lark's\\Larkspindle.dll";
   const auto keys = parseRegistryScript(moduleScript(), {{L"APPID", L""}, {L"Module", doubleQuotes(path)}});
   registerScript(keys, registry);
@@ -59,7 +59,7 @@ TEST(Registrar, TheModulesScriptWritesTheSixEntries) {
 }
 
 TEST(Registrar, ForceRemoveRebuildsAndNoRemoveKeepsWhatOthersWrote) {
-  MemoryRegistry registry;
+  RecordingRegistry registry;
   registry.createKey(L"HKCR\\Shared\\Ours");
   registry.setString(L"HKCR\\Shared\\Ours", L"stale", L"x");
   registry.createKey(L"HKCR\\Shared\\Theirs");
@@ -85,7 +85,7 @@ TEST(Registrar, ReplacementsAndQuoting) {
       {L"HKCR\n{\n\tK = s '{braces} inside'\n}\n", L"{braces} inside"},
   };
   for (const auto& c : cases) {
-    MemoryRegistry registry;
+    RecordingRegistry registry;
     registerScript(parseRegistryScript(c.script, {{L"Module", doubleQuotes(L"C:\\it's\\x.dll")}}), registry);
     EXPECT_EQ(std::wstring(c.expected), registry.keys[L"HKCR\\K"][L""]) << ::testing::PrintToString(std::wstring(c.script));
   }
@@ -100,7 +100,7 @@ TEST(Registrar, NamesEachRootInItsShortForm) {
       {L"HKCU", L"HKCU"}, {L"HKEY_CURRENT_USER", L"HKCU"}, {L"HKU", L"HKU"},   {L"HKEY_USERS", L"HKU"},
   };
   for (const auto& c : cases) {
-    MemoryRegistry registry;
+    RecordingRegistry registry;
     registerScript(parseRegistryScript(std::wstring(c.root) + L" { K = s 'v' }", {}), registry);
     EXPECT_EQ((std::vector<std::wstring>{c.shortName, std::wstring(c.shortName) + L"\\K",
                                          std::wstring(c.shortName) + L"\\K :  = v"}),

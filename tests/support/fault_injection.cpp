@@ -39,7 +39,9 @@ bool failNow() {
   return true;
 }
 
-Pause::Pause() { ++pauses; }
-Pause::~Pause() { --pauses; }
+void pause() { ++pauses; }
+void resume() { --pauses; }
+Pause::Pause() { pause(); }
+Pause::~Pause() { resume(); }
 
 }  // namespace lark::faults

@@ -15,7 +15,10 @@ long counted();
 // Asked by operator new: should this allocation fail?
 bool failNow();
 
-// Test machinery (a modal catcher, an assertion) allocates freely while one lives.
+// Test machinery (a modal catcher, an assertion) allocates freely between pause() and
+// resume(), or while a Pause lives.
+void pause();
+void resume();
 class Pause {
  public:
   Pause();

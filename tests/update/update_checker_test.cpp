@@ -230,64 +230,41 @@ TEST(UpdateWorker, FailuresAndCancellationPublishNothing) {
   }
 }
 
-class UpdateLink : public ::testing::Test {
- protected:
-  // Starts a real checker and waits until its worker has published or given up.
-  void startWith(const std::string& body) {
+// What a finished check reports to the page: a newer version, and the address a click
+// may open. The page's blinking is tested on real controls under Wine.
+TEST(FindUpdate, ReportsANewerVersionAndOnlyAnAddressOnTheMakersSite) {
+  const std::vector<std::wstring> hosts = linkHosts(LARKSPINDLE_SITE_HOST, "dl.partner.example");
+  const std::wstring site = L"http://" LARK_WIDE(LARKSPINDLE_SITE_HOST);
+  const struct {
+    std::string body;
+    bool newerVersion;
+    std::wstring address;
+  } cases[] = {
+      {"PLONK! 1.0.0.4 http://" LARKSPINDLE_SITE_HOST "/new\r\n", true, site + L"/new\r\n"},  // the line break stays
+      {"PLONK! 1.0.0.3 http://" LARKSPINDLE_SITE_HOST "/new", false, L""},
+      {"PLONK! 1.0.0.2 http://" LARKSPINDLE_SITE_HOST "/new", false, L""},
+      {"PLONK! 2 http://dl.partner.example/new", true, L"http://dl.partner.example/new"},
+      // Still announced, but the click keeps opening the site.
+      {"PLONK! 2 file:///C:/Windows/system32/calc.exe", true, L""},
+      {"PLONK! 2 C:\\Windows\\system32\\calc.exe", true, L""},
+      {"PLONK! 2 \\\\evil\\share\\x.exe", true, L""},
+      {"PLONK! 2 x", true, L""},
+      {"PLONK! 2 http://x/", true, L""},
+      {"PLONK! 2 https://" LARKSPINDLE_SITE_HOST ".evil.example/", true, L""},
+      {"PLONK! 2 http://" LARKSPINDLE_SITE_HOST "@evil.example/", true, L""},
+      {"PLONK! 1.0.0.4", false, L""},  // no space after the version: nothing was published
+  };
+  for (const auto& c : cases) {
     auto script = std::make_shared<ScriptedDownload::Script>();
-    script->body = body;
-    startUpdateCheck(state, serve(script));
+    script->body = c.body;
+    UpdateChecker checker(L"http://127.0.0.1/v", serve(script));
     // The download is released only after the worker has published (or not).
     ASSERT_TRUE(script->waitForFinish());
+    const UpdateFinding found = findUpdate(&checker, 0x01000003, hosts);
+    EXPECT_EQ(c.newerVersion, found.newerVersion) << c.body;
+    EXPECT_EQ(c.address, found.address) << c.body;
   }
-  RenameState state;
-  fakes::RecordingPage page;
-};
-
-TEST_F(UpdateLink, ANewerVersionShowsTheLinkAndBlinks) {
-  startWith("PLONK! 1.0.0.4 http://" LARKSPINDLE_SITE_HOST "/new\r\n");
-  const std::wstring site = state.siteUrl;
-  pollUpdateLink(state, page, 0x01000003);
-  EXPECT_EQ(L"Update Available - Click Here!", page.texts.at(kSiteLink));
-  EXPECT_TRUE(page.visible.at(kSiteLink));
-  EXPECT_EQ(L"http://" LARK_WIDE(LARKSPINDLE_SITE_HOST) L"/new\r\n", state.siteUrl) << "the line break stays on the link";
-  pollUpdateLink(state, page, 0x01000003);
-  EXPECT_FALSE(page.visible.at(kSiteLink));
-  pollUpdateLink(state, page, 0x01000003);
-  EXPECT_TRUE(page.visible.at(kSiteLink));
-  EXPECT_NE(site, state.siteUrl);
-}
-
-TEST_F(UpdateLink, TheSameVersionChangesNothing) {
-  startWith("PLONK! 1.0.0.3 http://example.org/new");
-  const std::wstring site = state.siteUrl;
-  pollUpdateLink(state, page, 0x01000003);
-  EXPECT_TRUE(page.texts.empty());
-  EXPECT_TRUE(page.visible.empty());
-  EXPECT_EQ(site, state.siteUrl);
-  EXPECT_TRUE(state.updateLinkVisible);
-}
-
-TEST_F(UpdateLink, ALinkOffTheMakersSiteNeverTakesItsPlace) {
-  for (const char* link : {"file:///C:/Windows/system32/calc.exe", "C:\\Windows\\system32\\calc.exe", "\\\\evil\\share\\x.exe", "x",
-                           "http://x/", "https://" LARKSPINDLE_SITE_HOST ".evil.example/", "http://" LARKSPINDLE_SITE_HOST "@evil.example/"}) {
-    startWith(std::string("PLONK! 2 ") + link);
-    const std::wstring site = state.siteUrl;
-    pollUpdateLink(state, page, 0x01000003);
-    EXPECT_EQ(L"Update Available - Click Here!", page.texts.at(kSiteLink)) << "still announced";
-    EXPECT_EQ(site, state.siteUrl) << link;
-  }
-  startWith("PLONK! 2 http://dl.partner.example/new");
-  pollUpdateLink(state, page, 0x01000003, linkHosts(LARKSPINDLE_SITE_HOST, "dl.partner.example"));
-  EXPECT_EQ(L"http://dl.partner.example/new", state.siteUrl) << "a host the distributor named is followed";
-}
-
-TEST_F(UpdateLink, NoCheckerOrNoResultDoesNothing) {
-  pollUpdateLink(state, page, 0);
-  EXPECT_TRUE(page.texts.empty());
-  startWith("PLONK! 1.0.0.4");
-  pollUpdateLink(state, page, 0);
-  EXPECT_TRUE(page.texts.empty()) << "no space after the version";
+  EXPECT_FALSE(findUpdate(nullptr, 0, hosts).newerVersion) << "no check, nothing found";
 }
 
 TEST(UpdateChecker, ADestroyedCheckerNeverPublishesAndWaitsBoundedly) {

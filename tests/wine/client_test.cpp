@@ -8,9 +8,9 @@
 
 #include "build_config.h"
 #include "engine/page_controls.h"
-#include "tests/support/modal_catcher.h"
-#include "tests/support/screenshot.h"
-#include "tests/support/properties_sheet.h"
+#include "automation/modal_catcher.h"
+#include "automation/screenshot.h"
+#include "automation/properties_sheet.h"
 #include "tests/support/temp_folder.h"
 
 namespace lark {

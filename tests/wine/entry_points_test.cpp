@@ -20,8 +20,8 @@
 #include "engine/page_controls.h"
 #include "tests/support/drop_data.h"
 #include "tests/support/fault_injection.h"
-#include "tests/support/modal_catcher.h"
-#include "tests/support/properties_sheet.h"
+#include "automation/modal_catcher.h"
+#include "automation/properties_sheet.h"
 #include "tests/support/temp_folder.h"
 #include "ui/isolation.h"
 #include "win32/handles.h"
@@ -150,7 +150,7 @@ class EntryPoints : public ::testing::Test {
       {
         const faults::Pause setup;
         prepare();
-        catcher = std::make_unique<ModalCatcher>(IDYES);
+        catcher = std::make_unique<ModalCatcher>(IDYES, nullptr, ModalCatcher::Bracket{faults::pause, faults::resume});
       }
       faults::arm(failAt);
       try {

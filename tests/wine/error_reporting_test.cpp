@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tests/support/modal_catcher.h"
+#include "automation/modal_catcher.h"
 
 namespace lark {
 namespace {

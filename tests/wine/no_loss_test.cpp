@@ -12,7 +12,7 @@
 #include "engine/rename_actions.h"
 #include "win32/file_system.h"
 #include "tests/support/fakes.h"
-#include "tests/support/modal_catcher.h"
+#include "automation/modal_catcher.h"
 #include "tests/support/temp_folder.h"
 
 namespace lark {

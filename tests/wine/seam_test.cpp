@@ -13,8 +13,8 @@
 #include "win32/file_system.h"
 #include "tests/support/drop_data.h"
 #include "tests/support/import_hook.h"
-#include "tests/support/modal_catcher.h"
-#include "tests/support/properties_sheet.h"
+#include "automation/modal_catcher.h"
+#include "automation/properties_sheet.h"
 #include "tests/support/temp_folder.h"
 #include "ui/page_surface.h"
 

@@ -12,7 +12,7 @@
 #include "build_config.h"
 #include "engine/page_controls.h"
 #include "tests/support/drop_data.h"
-#include "tests/support/properties_sheet.h"
+#include "automation/properties_sheet.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

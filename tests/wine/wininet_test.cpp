@@ -13,6 +13,7 @@
 #include "engine/rename_state.h"
 #include "tests/support/import_hook.h"
 #include "ui/page_surface.h"
+#include "ui/update_link.h"
 #include "update/update_checker.h"
 
 namespace lark {

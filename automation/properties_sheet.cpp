@@ -1,5 +1,5 @@
 // The "properties" verb through the shell's context menu, and sheets of our own.
-#include "tests/support/properties_sheet.h"
+#include "automation/properties_sheet.h"
 
 #include <shlobj.h>
 #include <commctrl.h>

@@ -1,12 +1,11 @@
-// The modal-window catcher of the Win32 tests. Windows are handled from a thread timer,
-// which fires inside the modal loop once the window is fully initialised.
-#include "tests/support/modal_catcher.h"
+// The modal-window catcher. Windows are handled from a thread timer, which fires inside
+// the modal loop once the window is fully initialised.
+#include "automation/modal_catcher.h"
 
 #include <commctrl.h>
 
+#include "automation/list_view.h"
 #include "engine/page_controls.h"
-#include "tests/support/fault_injection.h"
-#include "tests/support/list_view.h"
 
 namespace lark {
 
@@ -24,9 +23,26 @@ std::wstring windowText(HWND window) {
   return buffer;
 }
 
+// The catcher's own work, between the calls of its bracket.
+class Bracketed {
+ public:
+  Bracketed() : bracket_(current ? current->bracket() : ModalCatcher::Bracket{}) {
+    if (bracket_.enter) bracket_.enter();
+  }
+  ~Bracketed() {
+    if (bracket_.leave) bracket_.leave();
+  }
+  Bracketed(const Bracketed&) = delete;
+  Bracketed& operator=(const Bracketed&) = delete;
+
+ private:
+  const ModalCatcher::Bracket bracket_;
+};
+
 }  // namespace
 
-ModalCatcher::ModalCatcher(int answer, std::function<void(HWND)> inspect) : answer_(answer), inspect_(std::move(inspect)) {
+ModalCatcher::ModalCatcher(int answer, std::function<void(HWND)> inspect, Bracket bracket)
+    : answer_(answer), inspect_(std::move(inspect)), bracket_(bracket) {
   current = this;
   EnumThreadWindows(GetCurrentThreadId(), rememberWindow, reinterpret_cast<LPARAM>(&existing_));
   hook_ = SetWindowsHookExW(WH_CBT, &ModalCatcher::hook, nullptr, GetCurrentThreadId());
@@ -38,7 +54,7 @@ ModalCatcher::~ModalCatcher() {
 }
 
 LRESULT CALLBACK ModalCatcher::hook(int code, WPARAM wParam, LPARAM lParam) {
-  const faults::Pause machinery;
+  const Bracketed machinery;
   if (code == HCBT_ACTIVATE && current) {
     HWND window = reinterpret_cast<HWND>(wParam);
     wchar_t className[64] = {};
@@ -52,7 +68,7 @@ LRESULT CALLBACK ModalCatcher::hook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void CALLBACK ModalCatcher::tick(HWND, UINT, UINT_PTR timer, DWORD) {
-  const faults::Pause machinery;
+  const Bracketed machinery;
   KillTimer(nullptr, timer);
   if (!current) return;
   std::vector<HWND> windows;

@@ -1,6 +1,6 @@
 // Catches the modal windows a call opens on this thread: records each one's caption,
-// text, buttons and list rows, lets the test inspect it, then answers it, so that no
-// test ever waits on a box.
+// text, buttons and list rows, lets the caller inspect it, then answers it, so that no
+// test or tool ever waits on a box.
 #pragma once
 
 #include <windows.h>
@@ -23,15 +23,25 @@ struct CaughtWindow {
   bool hasOk = false;
 };
 
+// Calls made around a catcher's own work, which runs inside the code that opened the
+// window: a test that makes allocations fail on purpose pauses the failures there.
+struct CatcherBracket {
+  void (*enter)() = nullptr;
+  void (*leave)() = nullptr;
+};
+
 class ModalCatcher {
  public:
+  using Bracket = CatcherBracket;
+
   // Message boxes are answered with `answer`; the results dialog always with OK.
-  explicit ModalCatcher(int answer, std::function<void(HWND)> inspect = nullptr);
+  explicit ModalCatcher(int answer, std::function<void(HWND)> inspect = nullptr, Bracket bracket = {});
   ~ModalCatcher();
   ModalCatcher(const ModalCatcher&) = delete;
   ModalCatcher& operator=(const ModalCatcher&) = delete;
 
   std::vector<CaughtWindow> caught;
+  Bracket bracket() const { return bracket_; }
 
  private:
   static LRESULT CALLBACK hook(int code, WPARAM wParam, LPARAM lParam);
@@ -41,6 +51,7 @@ class ModalCatcher {
   HHOOK hook_;
   int answer_;
   std::function<void(HWND)> inspect_;
+  Bracket bracket_;
   std::vector<HWND> pending_;
   std::set<HWND> existing_;  // windows open before the catcher, such as a hosting sheet
 };

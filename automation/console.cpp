@@ -1,5 +1,5 @@
 // UTF-8 output of wide text.
-#include "tests/support/console.h"
+#include "automation/console.h"
 
 #include <windows.h>
 

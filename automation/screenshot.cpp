@@ -1,5 +1,5 @@
 // Window screenshots for the Win32 tests.
-#include "tests/support/screenshot.h"
+#include "automation/screenshot.h"
 
 #include <utility>
 

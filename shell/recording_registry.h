@@ -1,4 +1,6 @@
-// An in-memory registry for the registrar: keys as paths, each with its values.
+// A registry that only records: what a registration script writes, as keys and values in
+// memory. The MSI's registry rows are made with it from the module's own script, and the
+// registrar's tests and fuzzer read it back.
 #pragma once
 #include <iterator>
 #include <map>
@@ -10,7 +12,7 @@
 namespace lark {
 
 // Keys as paths, each with its values; a key exists when it is in the map.
-class MemoryRegistry : public Registry {
+class RecordingRegistry : public Registry {
  public:
   void createKey(const std::wstring& path) override {
     for (std::size_t at = path.find(L'\\'); at != std::wstring::npos; at = path.find(L'\\', at + 1)) keys[path.substr(0, at)];

@@ -1,5 +1,5 @@
 // Cells of a report-view list.
-#include "tests/support/list_view.h"
+#include "automation/list_view.h"
 
 #include <commctrl.h>
 
