@@ -5,6 +5,9 @@
 //   lark-bench [--renames N] [--folder PATH]    (--renames 0 leaves out every rename and the 10,000-row dialog)
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +22,7 @@
 #include "engine/rename_actions.h"
 #include "engine/rename_state.h"
 #include "tests/support/fakes.h"
+#include "update/update_checker.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -242,6 +246,36 @@ void benchRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files
     report("one shell rename call against MoveFileW (information)", {timed.inside / files.size(), moves / files.size()},
            0);
   }
+}
+
+// A download that never ends its first read: the worker stays inside it for good.
+class StalledDownload : public VersionDownload {
+ public:
+  explicit StalledDownload(std::promise<void>& reading) : reading_(reading) {}
+  void open(const std::wstring&) override {}
+  std::size_t read(char*, std::size_t) override {
+    reading_.set_value();
+    std::unique_lock<std::mutex> lock(mutex_);
+    never_.wait(lock, [] { return false; });
+    return 0;
+  }
+
+ private:
+  std::promise<void>& reading_;
+  std::mutex mutex_;
+  std::condition_variable never_;
+};
+
+// The end of an update check whose worker is stuck in a read: the sheet waits this long
+// for it before it closes.
+void benchUpdateBound() {
+  static std::promise<void> reading;  // the stuck worker holds on to it until the process ends
+  auto checker = std::make_unique<UpdateChecker>(L"http://127.0.0.1/v",
+                                                 [] { return std::make_unique<StalledDownload>(reading); });
+  reading.get_future().wait();
+  const double waited = secondsOf([&] { checker.reset(); });
+  std::printf("%-58s %9.2f ms  (bound %lld ms)\n", "update check ended with its worker stuck (information)",
+              waited * 1e3, static_cast<long long>(kWorkerFinishBound.count()));
 }
 
 // One size of the large-selection figures, each beside its floor where it has one.
@@ -546,6 +580,7 @@ int run(int renames, const std::wstring& base) {
 
   Win32PageSurface pageSurface(pageWindow);  // the page's real controls
   benchPreview(pageSurface);
+  benchUpdateBound();
 
   // --renames 0: neither these renames nor their dialog.
   if (renames != 0) benchRenamesAndDialog(disk, owner, base, renames);
@@ -700,6 +735,7 @@ int run(int renames, const std::wstring&) {
 
   QuietPage page;
   benchPreview(page);
+  benchUpdateBound();
 
   if (renames != 0) {
     std::vector<std::wstring> files;

@@ -79,8 +79,8 @@ void runUpdateWorker(UpdateCheck& check, VersionDownload& download) {
   }
 }
 
-UpdateChecker::UpdateChecker(const std::wstring& url, DownloadFactory download)
-    : check(std::make_shared<UpdateCheck>(url)), worker(check, std::move(download)) {}
+UpdateChecker::UpdateChecker(const std::wstring& url, DownloadFactory download, std::chrono::milliseconds finishBound)
+    : check(std::make_shared<UpdateCheck>(url)), worker(check, std::move(download), finishBound) {}
 
 // The flag first; the worker's own destructor then waits for it.
 UpdateChecker::~UpdateChecker() { check->cancelRequested.store(true, std::memory_order_release); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -51,12 +52,16 @@ struct UpdateCheck {
 // The worker's whole body: download, check the marker, publish. Never throws.
 void runUpdateWorker(UpdateCheck& check, VersionDownload& download);
 
+// How long the end of a check waits for its worker. The sheet closes no later than
+// that, and a worker stuck in a read is left to finish on its own.
+constexpr std::chrono::milliseconds kWorkerFinishBound{1000};
+
 // The thread that runs one worker: started on construction (or not at all, when the
-// platform refuses a thread), and on destruction waited for at most one second. Each
+// platform refuses a thread), and on destruction waited for at most finishBound. Each
 // platform file supplies its own.
 class WorkerThread {
  public:
-  WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download);
+  WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download, std::chrono::milliseconds finishBound);
   ~WorkerThread();
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
@@ -64,6 +69,7 @@ class WorkerThread {
  private:
   struct Running;
   std::unique_ptr<Running> running_;
+  std::chrono::milliseconds finishBound_;
 };
 
 class UpdateChecker final : public VersionCheck {
@@ -72,8 +78,10 @@ class UpdateChecker final : public VersionCheck {
   // Downloads with WinINet.
   explicit UpdateChecker(const std::wstring& url);
 #endif
-  UpdateChecker(const std::wstring& url, DownloadFactory download);
-  // Cancels the worker and waits for it, at most one second.
+  // The bound is handed in so that tests need not spend a second of real time on it.
+  UpdateChecker(const std::wstring& url, DownloadFactory download,
+                std::chrono::milliseconds finishBound = kWorkerFinishBound);
+  // Cancels the worker and waits for it, at most the finish bound.
   ~UpdateChecker() override;
   UpdateChecker(const UpdateChecker&) = delete;
   UpdateChecker& operator=(const UpdateChecker&) = delete;

@@ -23,7 +23,9 @@ struct WorkerThread::Running {
 // There is no version resource outside a Windows module: the version cannot be read.
 std::uint32_t moduleVersion() { return 0; }
 
-WorkerThread::WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download) {
+WorkerThread::WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download,
+                           std::chrono::milliseconds finishBound)
+    : finishBound_(finishBound) {
   auto running = std::make_unique<Running>();
   try {
     std::thread([check, download, done = running->done] {
@@ -46,7 +48,7 @@ WorkerThread::~WorkerThread() {
   if (!running_) return;
   Running::Done& done = *running_->done;
   std::unique_lock<std::mutex> lock(done.mutex);
-  done.finished.wait_for(lock, std::chrono::milliseconds(1000), [&done] { return done.done; });
+  done.finished.wait_for(lock, finishBound_, [&done] { return done.done; });
 }
 
 }  // namespace lark

@@ -92,7 +92,9 @@ std::uint32_t moduleVersion() {
          clamp(HIWORD(info->dwFileVersionLS)) << 8 | clamp(LOWORD(info->dwFileVersionLS));
 }
 
-WorkerThread::WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download) {
+WorkerThread::WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory download,
+                           std::chrono::milliseconds finishBound)
+    : finishBound_(finishBound) {
   // Everything that can fail is made before the thread: once it runs, nothing throws.
   auto running = std::make_unique<Running>();
   auto start = std::make_unique<WorkerStart>(WorkerStart{std::move(check), std::move(download), referenceThisModule()});
@@ -103,7 +105,7 @@ WorkerThread::WorkerThread(std::shared_ptr<UpdateCheck> check, DownloadFactory d
 }
 
 WorkerThread::~WorkerThread() {
-  if (running_) WaitForSingleObject(running_->thread.get(), 1000);
+  if (running_) WaitForSingleObject(running_->thread.get(), static_cast<DWORD>(finishBound_.count()));
 }
 
 }  // namespace lark
