@@ -1,4 +1,4 @@
-// Name transformation and the example preview of the rename page.
+// Name transformation: one bare name into its new name, under a pattern compiled once.
 #include "engine/name_transform.h"
 
 #include <algorithm>
@@ -6,11 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/page_controls.h"
-#include "engine/path_helpers.h"
-#include "engine/platform.h"
 #include "engine/regex.h"
-#include "engine/rename_plan.h"
 #include "engine/text.h"
 
 namespace lark {
@@ -121,99 +117,24 @@ TransformResult NameTransformer::transform(const std::wstring& name) const {
   }
 }
 
-bool NameTransformer::search(const std::wstring& name, std::wstring& matched) const {
+bool NameTransformer::compiles(std::string& error) const {
   const Compiled& expression = compiled();
-  if (!expression.valid) throw std::runtime_error(expression.error);
+  if (!expression.valid) error = expression.error;
+  return expression.valid;
+}
+
+bool NameTransformer::search(std::wstring::const_iterator first, std::wstring::const_iterator last,
+                             std::wstring& matched) const {
+  const Compiled& expression = compiled();
+  // The match record is reused: thousands of names per keystroke allocate nothing.
   boost::wsmatch& match = expression.match;
-  if (!boost::regex_search(name, match, expression.regex, boost::match_default)) return false;
+  if (!boost::regex_search(first, last, match, expression.regex, boost::match_default)) return false;
   matched = match[0].str();
   return true;
 }
 
-
 TransformResult RenameState::transformName(const std::wstring& name) const {
   return NameTransformer(matchPattern, replaceFormat).transform(name);
-}
-
-void RenameState::refreshPreview(PageSurface& page) {
-  std::wstring exampleName;
-  std::wstring exampleText = L"No match";
-  bool matched = false;
-  std::wstring replaceText = L"Can't replace";
-  bool replaced = false;
-
-  // Folders come first when they are renamed too; candidate k is looked up in place.
-  const std::size_t folderCount = renameFolders ? folders.size() : 0;
-  const std::size_t candidateCount = folderCount + files.size();
-  auto candidate = [&](std::size_t k) -> const std::wstring& {
-    return k < folderCount ? folders[k] : files[k - folderCount];
-  };
-
-  const NameTransformer transformer(matchPattern, replaceFormat);
-  // An invalid pattern fails the same way on every name: say so without a throw each.
-  const NameTransformer::Compiled& expression = transformer.compiled();
-  const bool compiles = expression.valid;
-  if (!compiles) exampleText = L"Invalid match - " + widenText(expression.error);
-  // exampleIndex is reset whenever the candidate list changes; should it ever be out
-  // of range anyway, start from the first candidate instead of reading past the list.
-  std::uint32_t start = exampleIndex < candidateCount ? exampleIndex : 0;
-  std::uint32_t i = start;
-  std::wstring matchedText;
-  // Each name is searched where it lies in its path; only the one that ends the walk is
-  // copied out.
-  const std::wstring noPath;
-  const std::wstring* path = &noPath;
-  std::size_t nameStart = 0, nameEnd = 0;
-  for (;;) {
-    if (candidateCount != 0) {
-      path = &candidate(i);
-      itemNameBounds(*path, nameStart, nameEnd);
-    }
-    if (compiles) {
-      try {
-        if (boost::regex_search(path->begin() + nameStart, path->begin() + nameEnd, expression.match, expression.regex,
-                                boost::match_default)) {
-          matchedText = expression.match[0].str();
-          matched = true;
-          exampleText = L"\"" + matchedText + L"\"";
-        }
-      } catch (const std::runtime_error& error) {
-        exampleText = L"Invalid match - " + widenText(error.what());
-      }
-    }
-    if (matched) break;
-    if (++i >= candidateCount) i = 0;
-    if (i == start) break;
-    if (nameStart == nameEnd) break;
-  }
-  exampleIndex = i;
-  exampleName.assign(*path, nameStart, nameEnd - nameStart);
-
-  if (matched) {
-    const TransformResult result = transformer.transform(exampleName);
-    if (result.success) {
-      replaced = true;
-      // Said at once, in the words Test would use, rather than only when Test is pressed.
-      const std::wstring refusal = newNameRefusal(result.text, nameStart + result.text.size());
-      replaceText = refusal.empty() ? L"\"" + result.text + L"\"" : refusal;
-    } else {
-      replaceText = L"Invalid format - " + result.text;
-    }
-  }
-
-  std::wstring countText = countPhrase(static_cast<std::uint32_t>(files.size()), L"File");
-  if (!files.empty() && !folders.empty()) countText += L", ";
-  countText += countPhrase(static_cast<std::uint32_t>(folders.size()), L"Folder");
-
-  const bool buttonsEnabled = (matched && replaced) || (searchSubfolders && !folders.empty());
-  page.setControlText(kSelectedCount, countText);
-  page.setControlText(kExampleText, exampleText);
-  page.enableControl(kExampleText, matched);
-  page.enableControl(kRenamedToLabel, matched && replaced);
-  page.setControlText(kReplaceText, replaceText);
-  page.enableControl(kReplaceText, matched && replaced);
-  page.enableControl(kTestButton, buttonsEnabled);
-  page.enableControl(kRenameButton, buttonsEnabled);
 }
 
 }  // namespace lark

@@ -24,15 +24,15 @@ class NameTransformer {
   // family are turned into failures; anything else passes to the caller.
   TransformResult transform(const std::wstring& name) const;
 
-  // Searches the name for the leftmost match. True with the matched text on a match;
-  // throws the library's runtime error when the pattern is invalid or the search
+  // False when the pattern does not compile, with the library's message in `error`.
+  bool compiles(std::string& error) const;
+
+  // Searches [first, last) of a name for the leftmost match; true with the matched text.
+  // The pattern must compile. Throws the library's runtime error when the search
   // exceeds the library's limits.
-  bool search(const std::wstring& name, std::wstring& matched) const;
+  bool search(std::wstring::const_iterator first, std::wstring::const_iterator last, std::wstring& matched) const;
 
  private:
-  // The preview's loop searches thousands of names per keystroke and uses the compiled
-  // expression directly.
-  friend struct RenameState;
   struct Compiled;
   const Compiled& compiled() const {
     if (compiled_) return *compiled_;

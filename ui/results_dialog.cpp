@@ -76,16 +76,15 @@ LRESULT customDraw(const NMLVCUSTOMDRAW& draw) {
   }
 }
 
-const wchar_t kIconTypesProperty[] = L"Larkspindle.IconTypes";
+// What one open dialog keeps, behind its user data from WM_INITDIALOG to WM_NCDESTROY:
+// the icon answers it has had from the shell, one per file type. The rows point at the
+// plan's entries themselves, which the caller keeps alive until the dialog ends.
+struct ResultsDialogState {
+  IconTypeCache iconTypes;
+};
 
-// The dialog's cache of icon answers lives in a window property from WM_INITDIALOG to
-// WM_NCDESTROY; these two are the only places that own it.
-void attachIconTypes(HWND dialog) {
-  auto types = std::make_unique<IconTypeCache>();
-  if (SetPropW(dialog, kIconTypesProperty, types.get())) types.release();
-}
-void detachIconTypes(HWND dialog) {
-  const std::unique_ptr<IconTypeCache> types(static_cast<IconTypeCache*>(RemovePropW(dialog, kIconTypesProperty)));
+ResultsDialogState* stateOf(HWND dialog) {
+  return reinterpret_cast<ResultsDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 // Answers the list's question for a row's icon, once: the list keeps the answer. The
@@ -96,7 +95,8 @@ void supplyIcon(HWND dialog, HWND list, NMLVDISPINFOW& info) {
   row.mask = LVIF_PARAM | (info.item.iSubItem == 1 ? LVIF_IMAGE : 0);
   row.iItem = info.item.iItem;
   if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) return;
-  auto* types = static_cast<IconTypeCache*>(GetPropW(dialog, kIconTypesProperty));
+  ResultsDialogState* state = stateOf(dialog);
+  IconTypeCache* types = state ? &state->iconTypes : nullptr;
   const int* firstColumn = info.item.iSubItem == 1 && row.iImage != I_IMAGECALLBACK ? &row.iImage : nullptr;
   info.item.iImage = rowIcon(*reinterpret_cast<const RenameEntry*>(row.lParam), info.item.iSubItem, types, firstColumn);
   info.item.mask |= LVIF_DI_SETITEM;
@@ -185,8 +185,9 @@ void layoutResultsDialog(HWND dialog) {
 INT_PTR CALLBACK resultsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      guarded(dialog, [&] { attachIconTypes(dialog); });
+      guarded(dialog, [&] {
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(std::make_unique<ResultsDialogState>().release()));
+      });
       guarded(dialog, [&] { initialise(dialog, *reinterpret_cast<RenamePlan*>(lParam)); });
       return TRUE;
     case WM_SIZING: {
@@ -200,9 +201,11 @@ INT_PTR CALLBACK resultsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
       // would shrink to nothing and keep that width when the dialog is restored.
       if (wParam != SIZE_MINIMIZED) layoutResultsDialog(dialog);
       return TRUE;
-    case WM_NCDESTROY:
-      detachIconTypes(dialog);
+    case WM_NCDESTROY: {
+      const std::unique_ptr<ResultsDialogState> state(stateOf(dialog));
+      SetWindowLongPtrW(dialog, DWLP_USER, 0);
       return FALSE;
+    }
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       LRESULT result = 0;

@@ -151,15 +151,19 @@ TEST(NameTransformer, GivesTheSameAnswerForEveryNameAsACompileForEachWould) {
   const TransformResult second = invalid.transform(L"b");
   EXPECT_FALSE(second.success);
   EXPECT_EQ(first.text, second.text);
-  std::wstring matched;
-  EXPECT_THROW(invalid.search(L"a", matched), std::runtime_error);
+  std::string error;
+  EXPECT_FALSE(invalid.compiles(error));
+  EXPECT_EQ(std::string(first.text.begin(), first.text.end()), error) << "the same message as every transform";
 
   const NameTransformer valid(L"b+", L"B");
+  EXPECT_TRUE(valid.compiles(error));
   EXPECT_EQ(L"aBc", valid.transform(L"abbbc").text);
   EXPECT_EQ(L"aBcBc", valid.transform(L"abcbc").text);
-  EXPECT_TRUE(valid.search(L"abbc", matched));
+  const std::wstring name = L"abbc";
+  std::wstring matched;
+  EXPECT_TRUE(valid.search(name.begin(), name.end(), matched));
   EXPECT_EQ(L"bb", matched);
-  EXPECT_FALSE(valid.search(L"ac", matched));
+  EXPECT_FALSE(valid.search(name.begin(), name.begin() + 1, matched)) << "only the range is searched";
 }
 
 // The library gives up on runaway searches with a message rather than an answer, and
