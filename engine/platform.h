@@ -43,6 +43,16 @@ class FileSystem {
   virtual int renameItem(const std::wstring& from, const std::wstring& to) = 0;
 };
 
+// Opens the file system that a page's Test and Rename work on. The extension hands in the
+// platform's where it makes the page; a test hands in its own, so that no process-wide
+// hook decides it.
+class FileSystemSource {
+ public:
+  virtual ~FileSystemSource() = default;
+  // pageWindow: the page's window handle, which owns the shell's own windows.
+  virtual std::unique_ptr<FileSystem> open(std::uintptr_t pageWindow) = 0;
+};
+
 // The rename page as the engine sees it: controls addressed by identifier, and the
 // user in front of it.
 class PageSurface {

@@ -19,6 +19,7 @@ namespace lark {
 using StateOwner = ::IUnknown;
 
 class FileSystem;
+class FileSystemSource;
 class PageSurface;
 class VersionCheck;
 
@@ -51,6 +52,9 @@ struct RenameState {
   // (and with it its worker) goes last. It is an UpdateChecker of update/, held through
   // the engine's side of the seam so that the engine never depends on update/.
   StateOwner* owner = nullptr;
+  // Where the page's actions open the file system, handed in with the page by whoever
+  // makes it; the record does not own it.
+  FileSystemSource* fileSystems = nullptr;
   std::unique_ptr<VersionCheck> updateChecker;
   std::uint32_t timerId = 0;
   bool updateLinkVisible = true;

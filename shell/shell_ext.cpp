@@ -24,14 +24,17 @@ namespace {
 constexpr int kPathBuffer = 2048;
 }  // namespace
 
-CShellExt::CShellExt() : instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName)) {
+CShellExt::CShellExt(const ActivationFunctions& functions)
+    : activation(functions), instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName)) {
   state.owner = static_cast<IShellExtInit*>(this);
 }
 
 CShellExt::~CShellExt() = default;
 
-HRESULT CShellExt::create(REFIID iid, void** out) {
-  auto* object = new (std::nothrow) CShellExt();
+HRESULT CShellExt::create(REFIID iid, void** out) { return create(iid, out, platformActivationFunctions()); }
+
+HRESULT CShellExt::create(REFIID iid, void** out, const ActivationFunctions& activation) {
+  auto* object = new (std::nothrow) CShellExt(activation);
   if (!object) return E_OUTOFMEMORY;
   object->AddRef();
   const HRESULT result = object->QueryInterface(iid, out);
@@ -53,7 +56,7 @@ STDMETHODIMP_(ULONG) CShellExt::Release() {
 }
 
 STDMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
-  isolatedInitCommonControls();
+  isolatedInitCommonControls(activation);
   if (!data) return S_OK;
   FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   UniqueStorageMedium medium;
@@ -84,14 +87,15 @@ STDMETHODIMP CShellExt::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM paramete
   page.pszTemplate = MAKEINTRESOURCEW(kRenamePageDialog);
   page.pszIcon = MAKEINTRESOURCEW(kPageIcon);
   page.pfnDlgProc = renamePageProc;
+  state.fileSystems = &fileSystems;  // the page's context, made with the page
   page.lParam = reinterpret_cast<LPARAM>(&state);
   page.pfnCallback = renamePageCallback;
   page.pcRefParent = reinterpret_cast<UINT*>(ModuleLock::pointer());
-  HPROPSHEETPAGE created = isolatedCreatePropertySheetPage(&page);
+  HPROPSHEETPAGE created = isolatedCreatePropertySheetPage(&page, activation);
   if (!created) return E_FAIL;
   AddRef();  // the page's reference, given back by its release callback
   if (addPage(created, parameter)) return S_OK;
-  isolatedDestroyPropertySheetPage(created);
+  isolatedDestroyPropertySheetPage(created, activation);
   return E_FAIL;
 }
 

@@ -7,6 +7,8 @@
 
 #include "engine/rename_state.h"
 #include "shell/com_base.h"
+#include "ui/isolation.h"
+#include "win32/file_system.h"
 #include "win32/handles.h"
 
 namespace lark {
@@ -19,6 +21,9 @@ class CShellExt : public IShellExtInit, public IShellPropSheetExt {
  public:
   // Creates an object and asks it for `iid`; the object dies again when that fails.
   static HRESULT create(REFIID iid, void** out);
+  // The same, with the activation functions its isolation-aware calls use handed in (a
+  // test's own, to reach the refused and the plain paths); create uses the platform's.
+  static HRESULT create(REFIID iid, void** out, const ActivationFunctions& activation);
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
   STDMETHODIMP_(ULONG) AddRef() override;
@@ -33,7 +38,7 @@ class CShellExt : public IShellExtInit, public IShellPropSheetExt {
   RenameState& selectionState() { return state; }
 
  private:
-  CShellExt();
+  explicit CShellExt(const ActivationFunctions& activation);
   virtual ~CShellExt();
 
   struct HeldLock {
@@ -43,6 +48,10 @@ class CShellExt : public IShellExtInit, public IShellPropSheetExt {
   HeldLock moduleLock;
   // One thread (the sheet's apartment) touches an object: a plain count suffices.
   LONG references = 0;
+  const ActivationFunctions activation;
+  // What the page's actions open: the real file system, for the page window. Before the
+  // record, which points at it, so that it outlives the record.
+  Win32FileSystemSource fileSystems;
   RenameState state;
   // Declared last so that it goes first: the mutex is closed, then the state (stopping
   // its update check), and last the module lock.

@@ -43,10 +43,15 @@ const Activation& platformActivation() {
   return found;
 }
 
-Activation replaced;
-bool isReplaced = false;
-
-const Activation& activation() { return isReplaced ? replaced : platformActivation(); }
+// The functions given, with the module's own context.
+Activation activationWith(const ActivationFunctions& functions) {
+  Activation a;
+  a.activate = functions.activate;
+  a.deactivate = functions.deactivate;
+  a.context = platformActivation().context;
+  a.available = functions.activate && functions.deactivate;
+  return a;
+}
 
 // The module's context, active from construction (when activating succeeds) until the
 // guard goes; the deactivation keeps the last-error value of the call made under it.
@@ -71,8 +76,7 @@ class ActiveContext {
 
 // Runs a call under the module's context; `refused` when activating fails.
 template <typename Result, typename Call>
-Result underModuleContext(Result refused, Call call) {
-  const Activation& a = activation();
+Result underModuleContext(const Activation& a, Result refused, Call call) {
   if (!a.available) return call();
   const ActiveContext context(a);
   if (!context.active()) return refused;
@@ -89,7 +93,7 @@ struct CommonControls {
 const CommonControls& commonControls() {
   static const CommonControls found = [] {
     CommonControls c;
-    underModuleContext(0, [&c] {
+    underModuleContext(platformActivation(), 0, [&c] {
       HMODULE library = LoadLibraryW(L"Comctl32.dll");
       if (library) {
         c.initCommonControls = reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControls")));
@@ -111,45 +115,42 @@ static_assert(sizeof(void*) != 4 || kPageSizeWithContext == 52, "the 32-bit page
 
 }  // namespace
 
-void replaceActivationFunctions(const ActivationFunctions* functions) {
-  isReplaced = functions != nullptr;
-  if (!functions) return;
-  replaced.activate = functions->activate;
-  replaced.deactivate = functions->deactivate;
-  replaced.context = platformActivation().context;
-  replaced.available = functions->activate && functions->deactivate;
+ActivationFunctions platformActivationFunctions() {
+  const Activation& a = platformActivation();
+  return a.available ? ActivationFunctions{a.activate, a.deactivate} : ActivationFunctions{nullptr, nullptr};
 }
 
-void isolatedInitCommonControls() {
-  underModuleContext(0, [] {
+void isolatedInitCommonControls(const ActivationFunctions& functions) {
+  underModuleContext(activationWith(functions), 0, [] {
     if (auto init = commonControls().initCommonControls) init();
     return 0;
   });
 }
 
-HPROPSHEETPAGE isolatedCreatePropertySheetPage(PROPSHEETPAGEW* page) {
-  const Activation& a = activation();
+HPROPSHEETPAGE isolatedCreatePropertySheetPage(PROPSHEETPAGEW* page, const ActivationFunctions& functions) {
+  const Activation a = activationWith(functions);
   if (!a.available) {
     page->dwFlags &= ~PSP_USEFUSIONCONTEXT;
   } else if (page->dwSize >= kPageSizeWithContext && !(page->dwFlags & PSP_USEFUSIONCONTEXT)) {
     page->dwFlags |= PSP_USEFUSIONCONTEXT;
     page->hActCtx = a.context;
   }
-  return underModuleContext(static_cast<HPROPSHEETPAGE>(nullptr), [page] {
+  return underModuleContext(a, static_cast<HPROPSHEETPAGE>(nullptr), [page] {
     auto create = commonControls().createPage;
     return create ? create(page) : static_cast<HPROPSHEETPAGE>(nullptr);
   });
 }
 
-BOOL isolatedDestroyPropertySheetPage(HPROPSHEETPAGE page) {
-  return underModuleContext(FALSE, [page] {
+BOOL isolatedDestroyPropertySheetPage(HPROPSHEETPAGE page, const ActivationFunctions& functions) {
+  return underModuleContext(activationWith(functions), FALSE, [page] {
     auto destroy = commonControls().destroyPage;
     return destroy ? destroy(page) : FALSE;
   });
 }
 
-INT_PTR isolatedDialogBoxParam(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure, LPARAM parameter) {
-  return underModuleContext(static_cast<INT_PTR>(-1), [&] {
+INT_PTR isolatedDialogBoxParam(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure, LPARAM parameter,
+                               const ActivationFunctions& functions) {
+  return underModuleContext(activationWith(functions), static_cast<INT_PTR>(-1), [&] {
     return DialogBoxParamW(instance, templateName, parent, procedure, parameter);
   });
 }

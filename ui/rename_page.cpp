@@ -5,13 +5,15 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <stdexcept>
+
 #include "engine/page_controls.h"
+#include "engine/platform.h"
 #include "engine/rename_actions.h"
 #include "engine/rename_state.h"
 #include "ui/error_reporting.h"
 #include "ui/page_surface.h"
 #include "ui/update_link.h"
-#include "win32/file_system.h"
 
 namespace lark {
 
@@ -24,10 +26,13 @@ constexpr UINT kTimerPeriod = 1600;
 constexpr int kEditBuffer = 2048;  // 2047 characters and the terminator
 constexpr COLORREF kLinkColour = 0x00FF0000;
 
-std::unique_ptr<FileSystem> win32FileSystem(HWND page) { return std::make_unique<Win32FileSystem>(page); }
-PageFileSystemFactory fileSystemFactory = win32FileSystem;
-
 RenameState* stateOf(HWND page) { return reinterpret_cast<RenameState*>(GetWindowLongPtrW(page, DWLP_USER)); }
+
+// The file system the page's actions work on, from the source its maker handed in.
+std::unique_ptr<FileSystem> openFileSystem(HWND page, RenameState& state) {
+  if (!state.fileSystems) throw std::logic_error("the page was made without a file system");
+  return state.fileSystems->open(reinterpret_cast<std::uintptr_t>(page));
+}
 
 std::wstring editText(HWND page, int id) {
   wchar_t buffer[kEditBuffer] = {};
@@ -79,11 +84,11 @@ void command(HWND page, RenameState& state, int id, int code) {
       break;
     case kTestButton:
       if (code != BN_CLICKED) return;
-      testRename(state, surface, *fileSystemFactory(page));
+      testRename(state, surface, *openFileSystem(page, state));
       break;
     case kRenameButton:
       if (code != BN_CLICKED) return;
-      performRename(state, surface, *fileSystemFactory(page));
+      performRename(state, surface, *openFileSystem(page, state));
       break;
     case kSiteLink:
       if (code == STN_CLICKED) ShellExecuteW(nullptr, L"open", state.siteUrl.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -95,8 +100,6 @@ void command(HWND page, RenameState& state, int id, int code) {
 }
 
 }  // namespace
-
-void setPageFileSystemFactory(PageFileSystemFactory factory) { fileSystemFactory = factory ? factory : win32FileSystem; }
 
 INT_PTR CALLBACK renamePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

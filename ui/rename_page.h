@@ -3,17 +3,11 @@
 
 #include <windows.h>
 
-#include <memory>
-
-#include "engine/platform.h"
-
 namespace lark {
 
+// The page's dialog procedure. Its parameter is the page's RenameState, whose
+// fileSystems the maker of the page has set.
 INT_PTR CALLBACK renamePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Where the page's actions find the file system; tests replace it to inject failures.
-using PageFileSystemFactory = std::unique_ptr<FileSystem> (*)(HWND page);
-void setPageFileSystemFactory(PageFileSystemFactory factory);
 
 // Address of the documentation of the pattern syntax, opened by the sheet's Help button.
 extern const wchar_t kPatternHelpUrl[];

@@ -26,4 +26,12 @@ class Win32FileSystem : public FileSystem {
   HWND owner_;
 };
 
+// Opens a Win32FileSystem on behalf of the page window: what the extension hands a page.
+class Win32FileSystemSource : public FileSystemSource {
+ public:
+  std::unique_ptr<FileSystem> open(std::uintptr_t pageWindow) override {
+    return std::make_unique<Win32FileSystem>(reinterpret_cast<HWND>(pageWindow));
+  }
+};
+
 }  // namespace lark

@@ -23,6 +23,7 @@
 #include "automation/modal_catcher.h"
 #include "automation/properties_sheet.h"
 #include "tests/support/temp_folder.h"
+#include "shell/shell_ext.h"
 #include "ui/isolation.h"
 #include "win32/handles.h"
 
@@ -228,14 +229,12 @@ BOOL WINAPI refuseActivation(HANDLE, ULONG_PTR*) { return FALSE; }
 BOOL WINAPI noDeactivation(DWORD, ULONG_PTR) { return TRUE; }
 
 TEST_F(EntryPoints, AddPagesFailsAndHoldsNothingWhenThePageCannotBeMade) {
-  IShellPropSheetExt* sheetExt = createObject<IShellPropSheetExt>(IID_IShellPropSheetExt);
-  ASSERT_NE(nullptr, sheetExt);
   // The module's context cannot be activated, so the page is never created.
   const ActivationFunctions refusing = {refuseActivation, noDeactivation};
-  replaceActivationFunctions(&refusing);
+  IShellPropSheetExt* sheetExt = nullptr;
+  ASSERT_EQ(S_OK, CShellExt::create(IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheetExt), refusing));
   Pages pages;
   EXPECT_EQ(E_FAIL, sheetExt->AddPages(collect, reinterpret_cast<LPARAM>(&pages)));
-  replaceActivationFunctions(nullptr);
   EXPECT_EQ(0, pages.count);
   EXPECT_EQ(0u, sheetExt->Release()) << "no reference is left for a page that does not exist";
   EXPECT_EQ(S_OK, DllCanUnloadNow());

@@ -33,6 +33,7 @@ class HostedPage : public ::testing::Test {
  protected:
   void open() {
     isolatedInitCommonControls();
+    if (!state.fileSystems) state.fileSystems = &realDisk;  // the page's context, as AddPages hands it in
     PROPSHEETPAGEW description = {};
     description.dwSize = sizeof description;
     description.hInstance = thisModule();
@@ -47,7 +48,6 @@ class HostedPage : public ::testing::Test {
     ASSERT_NE(nullptr, page);
   }
   void TearDown() override {
-    setPageFileSystemFactory(nullptr);
     if (sheet) DestroyWindow(sheet);
   }
   void select(const std::vector<std::wstring>& names) {
@@ -63,6 +63,7 @@ class HostedPage : public ::testing::Test {
 
   TempFolder folder;
   RenameState state;
+  Win32FileSystemSource realDisk;
   HWND sheet = nullptr;
   HWND page = nullptr;
 };
@@ -326,13 +327,18 @@ class ThrowingRenames : public Win32FileSystem {
   }
 };
 
+// What a page made by these tests opens instead of the real disk.
+struct ThrowingRenamesSource : FileSystemSource {
+  std::unique_ptr<FileSystem> open(std::uintptr_t) override { return std::make_unique<ThrowingRenames>(); }
+} throwingRenames;
+
 TEST_F(HostedPage, ExceptionsFromAnActionAreReportedAndThePageStaysUsable) {
   folder.createFile(L"a.txt", "a");
   select({L"a.txt"});
   open();
   SetDlgItemTextW(page, kMatchEdit, L"a");
   SetDlgItemTextW(page, kReplaceEdit, L"b");
-  setPageFileSystemFactory([](HWND) -> std::unique_ptr<FileSystem> { return std::make_unique<ThrowingRenames>(); });
+  state.fileSystems = &throwingRenames;
   for (bool standard : {true, false}) {
     throwStandard = standard;
     ModalCatcher catcher(IDYES);
@@ -360,7 +366,7 @@ TEST_F(HostedPage, AnExceptionFromTestIsReportedOverThePageAndLeavesThePreviewAl
   SetDlgItemTextW(page, kMatchEdit, L"x");
   SetDlgItemTextW(page, kReplaceEdit, L"y");
   ASSERT_EQ(L"\"x\"", text(kExampleText));
-  setPageFileSystemFactory([](HWND) -> std::unique_ptr<FileSystem> { return std::make_unique<ThrowingRenames>(); });
+  state.fileSystems = &throwingRenames;
   throwOnListing = true;
   state.matchPattern = L"zzz";  // behind the page's back: a refresh would show it
   ModalCatcher catcher(IDOK);
@@ -379,7 +385,7 @@ TEST_F(HostedPage, AnExceptionPartWayThroughRenameKeepsWhatWasDone) {
   open();
   SetDlgItemTextW(page, kMatchEdit, L"^a");
   SetDlgItemTextW(page, kReplaceEdit, L"b");
-  setPageFileSystemFactory([](HWND) -> std::unique_ptr<FileSystem> { return std::make_unique<ThrowingRenames>(); });
+  state.fileSystems = &throwingRenames;
   renamesBeforeThrowing = 1;
   throwStandard = true;
   ModalCatcher catcher(IDYES);
