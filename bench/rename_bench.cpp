@@ -224,9 +224,13 @@ void benchPreview(PageSurface& keystrokePage) {
   report("preview per keystroke, 1,000 selected files", {k.ours * perKey, k.floor * perKey}, 0);
 }
 
-// Renames the given files through the page's own action and reports where the time went.
-void benchRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files, double target,
-                  const std::function<double()>& moveBack) {
+struct RenameTimes {
+  double total;   // the whole action
+  double inside;  // inside the file system's rename calls
+};
+
+// Renames the given files (doc_N.txt to note_N.txt) through the page's own action.
+RenameTimes timeRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files) {
   RenameState state;
   state.files = files;
   state.matchPattern = L"^doc_(\\d+)\\.txt$";
@@ -235,15 +239,22 @@ void benchRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files
   QuietPage page;
   const double total = secondsOf([&] { performRename(state, page, timed); });
   require(timed.calls == static_cast<int>(files.size()), "not every file was renamed");
-  const double outside = total - timed.inside;
+  return {total, timed.inside};
+}
+
+// Renames the given files through the page's own action and reports where the time went.
+void benchRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files, double target,
+                  const std::function<double()>& moveBack) {
+  const auto [total, inside] = timeRenames(fileSystem, files);
+  const double outside = total - inside;
   char label[64];
   std::snprintf(label, sizeof label, "Rename, %zu files, whole action", files.size());
-  std::printf("%-58s %9.2f ms  in the rename calls %9.2f ms  outside %5.1f%%", label, total * 1e3, timed.inside * 1e3, 100.0 * outside / total);
+  std::printf("%-58s %9.2f ms  in the rename calls %9.2f ms  outside %5.1f%%", label, total * 1e3, inside * 1e3, 100.0 * outside / total);
   if (target > 0) std::printf("  (target <= %.0f%%: %s)", target * 100, outside / total <= target ? "met" : "MISSED");
   std::printf("\n");
   if (moveBack) {
     const double moves = moveBack();
-    report("one shell rename call against MoveFileW (information)", {timed.inside / files.size(), moves / files.size()},
+    report("one shell rename call against MoveFileW (information)", {inside / files.size(), moves / files.size()},
            0);
   }
 }
@@ -345,15 +356,8 @@ double planBytesPerRow(const RenamePlan& plan) {
 
 // Rename's share of time outside the file system's rename calls, for these files.
 double renameOutsideShare(FileSystem& fileSystem, const std::vector<std::wstring>& files) {
-  RenameState state;
-  state.files = files;
-  state.matchPattern = L"^doc_(\\d+)\\.txt$";
-  state.replaceFormat = L"note_$1.txt";
-  TimedRenames timed(fileSystem);
-  QuietPage page;
-  const double total = secondsOf([&] { performRename(state, page, timed); });
-  require(timed.calls == static_cast<int>(files.size()), "not every selected file was renamed");
-  return (total - timed.inside) / total;
+  const RenameTimes times = timeRenames(fileSystem, files);
+  return (times.total - times.inside) / times.total;
 }
 
 #if defined(_WIN32)

@@ -11,12 +11,41 @@ here=$(cd "$(dirname "$0")" && pwd)
 cache=${LARK_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/larkspindle}
 root=$cache/wine-root-bookworm
 stamp=$root/.lark-root-ready
-mirror=${LARK_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+
+# The Debian archive that this machine's own apt takes bookworm from, in either format of
+# its sources; LARK_DEBIAN_MIRROR names another.
+host_mirror() {
+  python3 - <<'PYTHON'
+import glob, re
+suite = "bookworm"
+for path in ["/etc/apt/sources.list"] + sorted(glob.glob("/etc/apt/sources.list.d/*.list")):
+    try:
+        lines = open(path, encoding="utf-8").read().splitlines()
+    except OSError:
+        continue
+    for line in lines:
+        found = re.match(r"\s*deb\s+(?:\[[^\]]*\]\s+)?(\S+)\s+(\S+)", line)
+        if found and found.group(2) == suite:
+            print(found.group(1))
+            raise SystemExit(0)
+for path in sorted(glob.glob("/etc/apt/sources.list.d/*.sources")):
+    for stanza in re.split(r"\n\s*\n", open(path, encoding="utf-8").read()):
+        fields = dict(re.findall(r"^([A-Za-z-]+):\s*(.*)$", stanza, re.MULTILINE))
+        if "deb" in fields.get("Types", "").split() and suite in fields.get("Suites", "").split():
+            print(fields["URIs"].split()[0])
+            raise SystemExit(0)
+raise SystemExit(1)
+PYTHON
+}
 
 if [[ -f $stamp ]]; then
   echo "$root"
   exit 0
 fi
+mirror=${LARK_DEBIAN_MIRROR:-$(host_mirror)} || {
+  echo "wine-root: this machine's apt sources name no Debian archive for bookworm; set LARK_DEBIAN_MIRROR" >&2
+  exit 1
+}
 mkdir -p "$cache"
 exec 9>"$cache/wine-root.lock"
 flock 9
