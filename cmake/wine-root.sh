@@ -7,7 +7,6 @@
 # two makers from building it at once.
 #   wine-root.sh
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
 cache=${LARK_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/larkspindle}
 root=$cache/wine-root-bookworm
 stamp=$root/.lark-root-ready
@@ -51,39 +50,25 @@ exec 9>"$cache/wine-root.lock"
 flock 9
 if [[ ! -f $stamp ]]; then
   started=$(date +%s)
-  echo "wine-root: making a Debian root with 32- and 64-bit Wine in $root (once per machine, about 3 minutes)" >&2
-  # A half-made root from an interrupted run is made again from nothing. Every mount
-  # below lives in a private mount namespace, so none can outlast its run and this
-  # removal never reaches through one into the host.
-  rm -rf --one-file-system "$root"
-  mkdir -p "$root"
+  echo "wine-root: making a Debian root with 32- and 64-bit Wine in $root (once per machine, about 2 minutes)" >&2
+  # A half-made root from an interrupted run is made again from nothing. mmdebstrap makes
+  # the root for both architectures and installs Wine in one call; its mounts live in a
+  # private mount namespace, so none can outlast its run and this removal never reaches
+  # through one into the host. A mirror in the middle of a sync fails a run: try again.
   attempts=0
-  until unshare --mount --propagation private debootstrap --variant=minbase bookworm "$root" "$mirror" >"$cache/debootstrap.log" 2>&1; do
+  until rm -rf --one-file-system "$root" &&
+    unshare --mount --propagation private mmdebstrap --variant=apt --architectures=amd64,i386 \
+      --include=wine,wine64,wine32:i386 bookworm "$root" \
+      "deb $mirror bookworm main" "deb $mirror bookworm-updates main" >"$cache/mmdebstrap.log" 2>&1; do
     attempts=$((attempts + 1))
     if ((attempts == 3)); then
-      echo "wine-root: debootstrap failed three times; the last log is $cache/debootstrap.log" >&2
-      tail -n 20 "$cache/debootstrap.log" >&2
+      echo "wine-root: mmdebstrap failed three times; the last log is $cache/mmdebstrap.log" >&2
+      tail -n 20 "$cache/mmdebstrap.log" >&2
       exit 1
     fi
-    echo "wine-root: debootstrap failed, trying again" >&2
-    rm -rf --one-file-system "$root"
-    mkdir -p "$root"
+    echo "wine-root: mmdebstrap failed, trying again" >&2
     sleep $((attempts * 10))
   done
-  printf 'deb %s bookworm main\ndeb %s bookworm-updates main\n' "$mirror" "$mirror" >"$root/etc/apt/sources.list"
-  cp "$here/../scripts/apt.sh" "$root/tmp/apt.sh"
-  unshare --mount --propagation private bash -c '
-    set -e
-    mount -t proc proc "$1/proc"
-    mount --rbind /dev "$1/dev"
-    chroot "$1" bash -c "set -e; source /tmp/apt.sh; dpkg --add-architecture i386; apt_install_missing wine wine64 wine32:i386"
-  ' mount-root "$root" >"$cache/wine-install.log" 2>&1 || {
-    echo "wine-root: installing Wine in the root failed; the log is $cache/wine-install.log" >&2
-    tail -n 20 "$cache/wine-install.log" >&2
-    exit 1
-  }
-  rm -f "$root/tmp/apt.sh"
-  chroot "$root" apt-get clean
   touch "$stamp"
   echo "wine-root: made in $(($(date +%s) - started)) s" >&2
 fi
