@@ -152,6 +152,9 @@ std::size_t collectFolder(CandidateWalk& walk, const std::wstring& baseFolder, c
 void collectCandidates(const RenameState& state, RenamePlan& plan, FileSystem& fileSystem) {
   const NameTransformer transformer(state.matchPattern, state.replaceFormat);
   CandidateWalk walk{fileSystem, transformer, plan};
+  // The selection's own rows, and the title row a listing puts in front, in one block:
+  // a huge selection then never copies its rows into a grown one.
+  plan.reserve(plan.size() + state.files.size() + (state.renameFolders ? state.folders.size() : 0) + 1);
   for (const std::wstring& path : state.files) {
     addCandidate(walk, folderPart(path), std::wstring(), std::wstring(), fileNamePart(path));
   }
