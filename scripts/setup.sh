@@ -10,6 +10,6 @@ packages=(
   mingw-w64-x86-64-dev mingw-w64-i686-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth imagemagick python3 python3-pefile
   libboost1.81-dev libgtest-dev googletest valgrind nsis libclang-rt-14-dev rename
-  mmdebstrap wixl msitools
+  mmdebstrap wixl msitools osslsigncode openssl
 )
 apt_install_missing "${packages[@]}"
