@@ -48,13 +48,13 @@ struct RenameState {
   // Recomputes the example, the counts and the button states on the page.
   void refreshPreview(PageSurface& page);
 
-  // Declaration order matters: members are destroyed in reverse, so the update checker
-  // (and with it its worker) goes last. It is an UpdateChecker of update/, held through
-  // the engine's side of the seam so that the engine never depends on update/.
   StateOwner* owner = nullptr;
   // Where the page's actions open the file system, handed in with the page by whoever
   // makes it; the record does not own it.
   FileSystemSource* fileSystems = nullptr;
+  // Declaration order matters: members are destroyed in reverse, so the update checker
+  // (and with it its worker) goes last. It is an UpdateChecker of update/, held through
+  // the engine's side of the seam so that the engine never depends on update/.
   std::unique_ptr<VersionCheck> updateChecker;
   std::uint32_t timerId = 0;
   bool updateLinkVisible = true;
