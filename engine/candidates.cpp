@@ -68,7 +68,7 @@ std::size_t longestPathBelow(FileSystem& fileSystem, const std::wstring& folder)
 std::size_t visitFolder(CandidateWalk& walk, const std::wstring& baseFolder, const std::wstring& sourcePath,
                         const std::wstring& destinationPath, const std::wstring& name, bool isLink,
                         bool renameFolders, bool searchSubfolders) {
-  const std::wstring folder = baseFolder + sourcePath + name + L"\\";
+  auto measureBelow = [&] { return longestPathBelow(walk.fileSystem, baseFolder + sourcePath + name + L"\\"); };
   auto extent = [&](std::size_t below) { return below == 0 ? name.size() : name.size() + 1 + below; };
   std::wstring newName = name;
   const std::size_t row = walk.plan.size();
@@ -76,7 +76,7 @@ std::size_t visitFolder(CandidateWalk& walk, const std::wstring& baseFolder, con
     TransformResult result = addCandidate(walk, baseFolder, sourcePath, destinationPath, name);
     if (!result.success) {
       // Its contents stay where they are, and still count for a folder above that grows.
-      return extent(!isLink && walk.foldersAboveGrow ? longestPathBelow(walk.fileSystem, folder) : 0);
+      return extent(!isLink && walk.foldersAboveGrow ? measureBelow() : 0);
     }
     newName = std::move(result.text);
   }
@@ -93,7 +93,7 @@ std::size_t visitFolder(CandidateWalk& walk, const std::wstring& baseFolder, con
                           searchSubfolders);
     walk.foldersAboveGrow = aboveGrew;
   } else if (grows && !isLink) {
-    below = longestPathBelow(walk.fileSystem, folder);
+    below = measureBelow();
   }
   // A longer name lengthens every path inside the folder, at the moment of its own rename,
   // before anything inside is renamed; a path already too long is not made worse by a

@@ -25,7 +25,6 @@ struct Example {
   std::wstring name;
   std::size_t folderLength = 0;  // how much of the candidate's path comes before the name
   bool matched = false;
-  std::wstring matchedText;
   std::wstring exampleText = L"No match";  // or the quoted match, or the library's message
 };
 
@@ -64,6 +63,7 @@ Example findExample(const RenameState& state, const NameTransformer& transformer
   const std::wstring noPath;
   const std::wstring* path = &noPath;
   std::size_t nameStart = 0, nameEnd = 0;
+  std::wstring matchedText;
   for (;;) {
     if (candidateCount != 0) {
       path = &candidate(i);
@@ -71,9 +71,9 @@ Example findExample(const RenameState& state, const NameTransformer& transformer
     }
     if (compiles) {
       try {
-        if (transformer.search(path->begin() + nameStart, path->begin() + nameEnd, example.matchedText)) {
+        if (transformer.search(path->begin() + nameStart, path->begin() + nameEnd, matchedText)) {
           example.matched = true;
-          example.exampleText = L"\"" + example.matchedText + L"\"";
+          example.exampleText = L"\"" + matchedText + L"\"";
         }
       } catch (const std::runtime_error& error) {
         example.exampleText = L"Invalid match - " + widenText(error.what());

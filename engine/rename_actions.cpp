@@ -118,14 +118,14 @@ class SelectionIndex {
   }
 
   // Replaces the first path equal to before with after; false when none is.
-  bool replace(const std::wstring& before, std::wstring after) {
+  bool replace(const std::wstring& before, const std::wstring& after) {
     std::size_t first = paths_.size();
     const auto [begin, end] = positions_.equal_range(hashOf(before));
     for (auto at = begin; at != end; ++at) {
       if (at->second < first && paths_[at->second] == before) first = at->second;
     }
     if (first == paths_.size()) return false;
-    paths_[first] = std::move(after);
+    paths_[first] = after;
     positions_.emplace(hashOf(paths_[first]), first);
     return true;
   }
@@ -161,7 +161,7 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
     if (files.replace(before, after)) continue;
     before.push_back(L'\\');
     after.push_back(L'\\');
-    folders.replace(before, std::move(after));
+    folders.replace(before, after);
   }
   state.exampleIndex = 0;
   showPlan(L"Renamed %d %s:", state, page, plan, L"No files were renamed:");

@@ -145,7 +145,10 @@ std::vector<std::wstring> linkHosts(const std::string& siteHost, const std::stri
   return hosts;
 }
 
-std::vector<std::wstring> linkHosts() { return linkHosts(LARKSPINDLE_SITE_HOST, LARKSPINDLE_EXTRA_LINK_HOSTS); }
+const std::vector<std::wstring>& linkHosts() {
+  static const std::vector<std::wstring> hosts = linkHosts(LARKSPINDLE_SITE_HOST, LARKSPINDLE_EXTRA_LINK_HOSTS);
+  return hosts;
+}
 
 bool isSiteAddress(const std::wstring& link, const std::vector<std::wstring>& hosts) {
   std::size_t at = 0;

@@ -117,9 +117,9 @@ UpdateFinding findUpdate(const VersionCheck* check, std::uint32_t ownVersion, co
 
 // The hosts whose addresses the link may open, each with its subdomains: the maker's
 // site host (without a leading "www.") and the extra hosts a distributor configured,
-// separated by ';', ',' or blanks. Without arguments, the build's own.
+// separated by ';', ',' or blanks. Without arguments, the build's own, read once.
 std::vector<std::wstring> linkHosts(const std::string& siteHost, const std::string& extraHosts);
-std::vector<std::wstring> linkHosts();
+const std::vector<std::wstring>& linkHosts();
 
 // True for an address a click may hand to the shell: http:// or https:// in any case,
 // then one of the hosts or a subdomain of one, in any case, with or without a port.

@@ -14,9 +14,9 @@
 namespace lark {
 
 // A drop record in movable global memory: a DROPFILES header, each path with its NUL, and
-// a NUL more. An empty path after the first ends the list early, as it would for the shell. Built
-// without std::wstring, so that a test injecting allocation failures into the handler
-// never fails inside the shell's side of the call.
+// a NUL more. An empty path after the first ends the list early, as it would for the
+// shell. Built without new strings, so that a test injecting allocation failures into the
+// handler never fails inside the shell's side of the call.
 inline HGLOBAL makeDropRecord(const std::vector<std::wstring>& paths, bool wide) {
   // Two NULs more than the paths' own: an empty list is still a double NUL.
   std::size_t bytes = wide ? 2 * sizeof(wchar_t) : 2;
