@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/rename_plan.h"
 
@@ -21,6 +22,15 @@ constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFF;
 struct FolderEntry {
   std::wstring name;
   std::uint32_t attributes = 0;
+};
+
+// What tells an item from another that later takes its name: whether it is a folder,
+// and a file's size and last-write time (the platform's 100 ns ticks).
+struct ItemStamp {
+  bool known = false;
+  bool folder = false;
+  std::uint64_t size = 0;
+  std::uint64_t written = 0;
 };
 
 // One open enumeration of a folder; destroying it closes the enumeration.
@@ -41,6 +51,15 @@ class FileSystem {
   virtual std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) = 0;
   // Renames one item, full path to full path; 0 on success, the platform's code otherwise.
   virtual int renameItem(const std::wstring& from, const std::wstring& to) = 0;
+  // The stamp of a full path; not known when the path cannot be read. A file system
+  // that keeps no sizes or times reports only what its attributes say.
+  virtual ItemStamp stamp(const std::wstring& path) {
+    const std::uint32_t bits = attributes(path);
+    ItemStamp stamp;
+    stamp.known = bits != kInvalidAttributes;
+    stamp.folder = stamp.known && (bits & kAttributeDirectory) != 0;
+    return stamp;
+  }
 };
 
 // Opens the file system that a page's Test and Rename work on. The extension hands in the
@@ -51,6 +70,33 @@ class FileSystemSource {
   virtual ~FileSystemSource() = default;
   // pageWindow: the page's window handle, which owns the shell's own windows.
   virtual std::unique_ptr<FileSystem> open(std::uintptr_t pageWindow) = 0;
+};
+
+// One journal open for writing, held so that no one else writes it meanwhile; closing it
+// lets the Undo program settle it.
+class JournalFile {
+ public:
+  virtual ~JournalFile() = default;
+  // Appends the bytes; durable also forces them to the disk. False on any failure.
+  virtual bool append(const std::string& bytes, bool durable) = 0;
+};
+
+// The folder of rename journals, and the clocks that stamp them.
+class JournalFolder {
+ public:
+  virtual ~JournalFolder() = default;
+  // A new, empty journal named after the present time; null when none can be made.
+  virtual std::unique_ptr<JournalFile> create() = 0;
+  // The names of the journals kept; names sort from the oldest to the newest.
+  virtual std::vector<std::wstring> names() = 0;
+  // A journal's text, up to limit bytes and one more; false when it cannot be read.
+  virtual bool read(const std::wstring& name, std::size_t limit, std::string& text) = 0;
+  // A journal opened to add to it; null while its run still holds it, or on failure.
+  virtual std::unique_ptr<JournalFile> reopen(const std::wstring& name) = 0;
+  virtual void remove(const std::wstring& name) = 0;
+  // The present time as a person reads it, and a steady count of milliseconds.
+  virtual std::wstring now() = 0;
+  virtual std::uint64_t milliseconds() = 0;
 };
 
 // The rename page as the engine sees it: controls addressed by identifier, and the

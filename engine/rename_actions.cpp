@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/candidates.h"
+#include "engine/journal.h"
 
 namespace lark {
 
@@ -136,6 +137,26 @@ class SelectionIndex {
   std::unordered_multimap<std::size_t, std::size_t> positions_;
 };
 
+// The journal's head and rows for the usable rows of a plan: the run as it will go.
+RunJournal openJournal(const RenameState& state, const RenamePlan& plan) {
+  if (!state.journals || usableRows(plan) == 0) return RunJournal(nullptr, JournalHead(), {});
+  JournalHead head;
+  head.kind = L"rename";
+  head.match = state.matchPattern;
+  head.replace = state.replaceFormat;
+  head.renameFolders = state.renameFolders;
+  head.searchSubfolders = state.searchSubfolders;
+  std::unordered_map<std::wstring, bool> seen;
+  std::vector<JournalRow> rows;
+  rows.reserve(plan.size());
+  for (const RenameEntry& entry : plan) {
+    if (entry.failed) continue;
+    if (seen.emplace(entry.baseFolder, true).second) head.folders.push_back(entry.baseFolder);
+    rows.push_back({entry.baseFolder + entry.currentPath, entry.baseFolder + entry.newPath, RowOutcome::pending, {}});
+  }
+  return RunJournal(state.journals, head, rows);
+}
+
 }  // namespace
 
 void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem) {
@@ -149,20 +170,29 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
   // of the old one: the first exact match among the files, else among the folders.
   SelectionIndex files(state.files);
   SelectionIndex folders(state.folders);
+  // Written and on the disk before the first rename, so that a run cut short by a crash
+  // can still be taken back.
+  RunJournal journal = openJournal(state, plan);
+  std::size_t journalRow = 0;
   for (RenameEntry& entry : plan) {
     if (entry.failed) continue;
+    const std::size_t row = journalRow++;
     std::wstring before = entry.baseFolder + entry.currentPath;
     std::wstring after = entry.baseFolder + entry.newPath;
+    const ItemStamp stamp = journal.active() ? fileSystem.stamp(before) : ItemStamp();
     if (fileSystem.renameItem(before, after) != 0) {
       entry.failed = true;
       entry.errorText = kFileOperationError;
+      journal.failed(row);
       continue;
     }
+    journal.renamed(row, stamp);
     if (files.replace(before, after)) continue;
     before.push_back(L'\\');
     after.push_back(L'\\');
     folders.replace(before, after);
   }
+  journal.finish();
   state.exampleIndex = 0;
   showPlan(L"Renamed %d %s:", state, page, plan, L"No files were renamed:");
 }

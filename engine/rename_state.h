@@ -20,6 +20,7 @@ using StateOwner = ::IUnknown;
 
 class FileSystem;
 class FileSystemSource;
+class JournalFolder;
 class PageSurface;
 class VersionCheck;
 
@@ -52,6 +53,9 @@ struct RenameState {
   // Where the page's actions open the file system, handed in with the page by whoever
   // makes it; the record does not own it.
   FileSystemSource* fileSystems = nullptr;
+  // Where Rename records each run so that it can be taken back; none when null. Handed
+  // in like fileSystems.
+  JournalFolder* journals = nullptr;
   // Declaration order matters: members are destroyed in reverse, so the update checker
   // (and with it its worker) goes last. It is an UpdateChecker of update/, held through
   // the engine's side of the seam so that the engine never depends on update/.

@@ -2,7 +2,9 @@
 #include "tests/support/fakes.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <stdexcept>
+#include <tuple>
 
 namespace lark::fakes {
 
@@ -15,6 +17,20 @@ constexpr int kErrorAccessDenied = 5;
 std::wstring MemoryFileSystem::key(std::wstring path) {
   while (!path.empty() && path.back() == L'\\') path.pop_back();
   return path;
+}
+
+template <typename Map>
+void MemoryFileSystem::moveSubtree(Map& map, const std::wstring& source, const std::wstring& destination) {
+  Map moved;
+  for (auto it = map.begin(); it != map.end();) {
+    if (it->first == source || it->first.compare(0, source.size() + 1, source + L"\\") == 0) {
+      moved[destination + it->first.substr(source.size())] = it->second;
+      it = map.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  map.insert(moved.begin(), moved.end());
 }
 
 std::wstring MemoryFileSystem::parentOf(const std::wstring& path) {
@@ -91,17 +107,65 @@ int MemoryFileSystem::renameItem(const std::wstring& from, const std::wstring& t
   const std::wstring destination = key(to);
   if (!exists(source)) return kShellSourceMissing;
   if (exists(destination) || !exists(parentOf(destination)) || destination.empty()) return kErrorAlreadyExists;
-  std::map<std::wstring, std::uint32_t> moved;
-  for (auto it = entries_.begin(); it != entries_.end();) {
-    if (it->first == source || it->first.compare(0, source.size() + 1, source + L"\\") == 0) {
-      moved[destination + it->first.substr(source.size())] = it->second;
-      it = entries_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  entries_.insert(moved.begin(), moved.end());
+  moveSubtree(entries_, source, destination);
+  moveSubtree(stamps_, source, destination);
   return 0;
+}
+
+ItemStamp MemoryFileSystem::stamp(const std::wstring& path) {
+  ItemStamp stamp = FileSystem::stamp(path);
+  const auto found = stamps_.find(key(path));
+  if (stamp.known && found != stamps_.end()) std::tie(stamp.size, stamp.written) = found->second;
+  return stamp;
+}
+
+namespace {
+
+class MemoryJournalFile : public JournalFile {
+ public:
+  MemoryJournalFile(MemoryJournalFolder& folder, std::wstring name) : folder_(folder), name_(std::move(name)) {
+    folder_.held.insert(name_);
+  }
+  ~MemoryJournalFile() override { folder_.held.erase(name_); }
+  bool append(const std::string& bytes, bool) override {
+    if (folder_.lost) return true;  // the process is gone: nothing more reaches the disk
+    const auto journal = folder_.journals.find(name_);
+    if (journal == folder_.journals.end()) return false;
+    journal->second += bytes;
+    return true;
+  }
+
+ private:
+  MemoryJournalFolder& folder_;
+  std::wstring name_;
+};
+
+}  // namespace
+
+std::unique_ptr<JournalFile> MemoryJournalFolder::create() {
+  if (refuseCreate) return nullptr;
+  wchar_t name[32];
+  std::swprintf(name, 32, L"run-%04d.txt", ++created_);
+  journals[name];
+  return std::make_unique<MemoryJournalFile>(*this, name);
+}
+
+std::vector<std::wstring> MemoryJournalFolder::names() {
+  std::vector<std::wstring> names;
+  for (const auto& journal : journals) names.push_back(journal.first);
+  return names;
+}
+
+bool MemoryJournalFolder::read(const std::wstring& name, std::size_t limit, std::string& text) {
+  const auto journal = journals.find(name);
+  if (journal == journals.end()) return false;
+  text = journal->second.substr(0, limit + 1);
+  return true;
+}
+
+std::unique_ptr<JournalFile> MemoryJournalFolder::reopen(const std::wstring& name) {
+  if (held.count(name) || !journals.count(name)) return nullptr;
+  return std::make_unique<MemoryJournalFile>(*this, name);
 }
 
 }  // namespace lark::fakes

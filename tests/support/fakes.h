@@ -30,10 +30,13 @@ class MemoryFileSystem : public FileSystem {
   void refuseListing(const std::wstring& folder) { unlistable_.insert(key(folder)); }
   void throwWhileListing(const std::wstring& folder, int afterEntries) { throwing_[key(folder)] = afterEntries; }
   void refuseRename(const std::wstring& from) { locked_.insert(from); }
+  // A file's size and last-write time, which travel with it when it is renamed.
+  void setStamp(const std::wstring& path, std::uint64_t size, std::uint64_t written) { stamps_[path] = {size, written}; }
 
   std::uint32_t attributes(const std::wstring& path) override;
   std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override;
   int renameItem(const std::wstring& from, const std::wstring& to) override;
+  ItemStamp stamp(const std::wstring& path) override;
 
   std::vector<std::pair<std::wstring, std::wstring>> renames;  // every call, in order
   int openListings = 0;
@@ -42,12 +45,15 @@ class MemoryFileSystem : public FileSystem {
  private:
   static std::wstring key(std::wstring path);
   static std::wstring parentOf(const std::wstring& path);
+  template <typename Map>
+  static void moveSubtree(Map& map, const std::wstring& source, const std::wstring& destination);
   friend class MemoryListing;
 
   std::map<std::wstring, std::uint32_t> entries_;
   std::set<std::wstring> unlistable_;
   std::map<std::wstring, int> throwing_;
   std::set<std::wstring> locked_;
+  std::map<std::wstring, std::pair<std::uint64_t, std::uint64_t>> stamps_;
 };
 
 // Draws nothing and answers every question with yes: the base for pages that watch only
@@ -89,6 +95,7 @@ class ForwardingFileSystem : public FileSystem {
   std::uint32_t attributes(const std::wstring& path) override { return target_.attributes(path); }
   std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override { return target_.listFolder(pattern); }
   int renameItem(const std::wstring& from, const std::wstring& to) override { return target_.renameItem(from, to); }
+  ItemStamp stamp(const std::wstring& path) override { return target_.stamp(path); }
 
  private:
   FileSystem& target_;
@@ -103,6 +110,28 @@ class RecordingFileSystem : public ForwardingFileSystem {
     return ForwardingFileSystem::renameItem(from, to);
   }
   std::vector<std::wstring> renames;
+};
+
+// Journals kept in memory, with a clock that moves only when told. A crash is modelled
+// by `lost`: from then on nothing reaches the "disk", as when a process is ended.
+class MemoryJournalFolder : public JournalFolder {
+ public:
+  std::unique_ptr<JournalFile> create() override;
+  std::vector<std::wstring> names() override;
+  bool read(const std::wstring& name, std::size_t limit, std::string& text) override;
+  std::unique_ptr<JournalFile> reopen(const std::wstring& name) override;
+  void remove(const std::wstring& name) override { journals.erase(name); }
+  std::wstring now() override { return L"2026-12-10 08:00:" + std::to_wstring(10 + created_); }
+  std::uint64_t milliseconds() override { return clock; }
+
+  std::map<std::wstring, std::string> journals;  // name, the text on the "disk"
+  std::set<std::wstring> held;                   // journals a live run still writes
+  std::uint64_t clock = 0;
+  bool lost = false;
+  bool refuseCreate = false;
+
+ private:
+  int created_ = 0;
 };
 
 }  // namespace lark::fakes

@@ -1,0 +1,438 @@
+// Writing and reading rename journals.
+#include "engine/journal.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "engine/path_helpers.h"
+
+namespace lark {
+
+const char kJournalMagic[] = "Larkspindle rename journal 1";
+
+namespace {
+
+const char kMagicStem[] = "Larkspindle rename journal ";
+constexpr std::uint64_t kWriteEvery = 1000;  // milliseconds between outcome writes
+
+void appendUtf8(std::string& out, std::uint32_t point) {
+  if (point < 0x80) {
+    out.push_back(static_cast<char>(point));
+  } else if (point < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (point >> 6)));
+    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+  } else if (point < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (point >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (point >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+  }
+}
+
+const char kHex[] = "0123456789ABCDEF";
+
+void appendEscape(std::string& out, std::uint32_t value, int digits) {
+  out.push_back('%');
+  if (digits == 4) out.push_back('u');
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out.push_back(kHex[(value >> shift) & 0xF]);
+}
+
+bool readHex(const std::string& text, std::size_t at, int digits, std::uint32_t& value) {
+  if (at + digits > text.size()) return false;
+  value = 0;
+  for (int i = 0; i < digits; ++i) {
+    const char c = text[at + i];
+    const char* digit = std::find(kHex, kHex + 16, c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
+    if (digit == kHex + 16) return false;
+    value = value * 16 + static_cast<std::uint32_t>(digit - kHex);
+  }
+  return true;
+}
+
+void appendUnit(std::wstring& wide, std::uint32_t point) {
+  if (sizeof(wchar_t) == 2 && point >= 0x10000) {
+    point -= 0x10000;
+    wide.push_back(static_cast<wchar_t>(0xD800 + (point >> 10)));
+    wide.push_back(static_cast<wchar_t>(0xDC00 + (point & 0x3FF)));
+  } else {
+    wide.push_back(static_cast<wchar_t>(point));
+  }
+}
+
+bool isSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
+// A drive root ("C:\") or a share ("\\server\share\"): how long the root is, or 0.
+std::size_t rootLength(const std::wstring& path) {
+  if (path.size() >= 3 && std::iswalpha(path[0]) && path[0] < 0x80 && path[1] == L':' && path[2] == L'\\') return 3;
+  if (path.size() < 5 || path.compare(0, 2, L"\\\\") != 0) return 0;
+  const std::size_t server = path.find(L'\\', 2);
+  if (server == std::wstring::npos || server == 2) return 0;
+  const std::size_t share = path.find(L'\\', server + 1);
+  if (share == std::wstring::npos || share == server + 1) return 0;
+  return share + 1;
+}
+
+// Every part after the root is a name a file may have; the last may be empty only when
+// a trailing backslash is allowed.
+bool isSoundPath(const std::wstring& path, bool folder) {
+  const std::size_t root = rootLength(path);
+  if (root == 0) return false;
+  if (folder != (path.back() == L'\\')) return false;
+  std::size_t start = root;
+  while (start < path.size()) {
+    std::size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    const std::wstring part = path.substr(start, end - start);
+    if (part.empty() || part == L"." || part == L".." || part.find(L'/') != std::wstring::npos ||
+        holdsForbiddenNameCharacter(part)) {
+      return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string line(const char* key, const std::wstring& value) {
+  return std::string(key) + '\t' + toJournalText(value) + '\n';
+}
+
+std::string row(const char* key, std::size_t index) { return std::string(key) + '\t' + std::to_string(index + 1); }
+
+// Splits a line at its tabs.
+std::vector<std::string> fieldsOf(const std::string& text) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t tab = text.find('\t', start);
+    fields.push_back(text.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+bool readNumber(const std::string& text, std::uint64_t& value) {
+  if (text.empty() || text.size() > 19 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return false;
+  }
+  value = std::stoull(text);
+  return true;
+}
+
+// Reads a journal line by line; each failure names the line.
+class JournalParser {
+ public:
+  JournalParser(JournalRun& run, std::wstring& error) : run_(run), error_(error) {}
+
+  bool parse(const std::string& text) {
+    if (text.size() > kLargestJournal) {
+      error_ = L"the journal is larger than any Larkspindle writes";
+      return false;
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+      ++number_;
+      const std::size_t end = text.find('\n', start);
+      const bool whole = end != std::string::npos;
+      std::string current = text.substr(start, whole ? end - start : std::string::npos);
+      start = whole ? end + 1 : text.size();
+      if (current.size() > kLongestJournalLine) return fail(L"the line is longer than any Larkspindle writes");
+      if (!current.empty() && current.back() == '\r') current.pop_back();
+      if (!whole && stage_ == Stage::outcomes) break;  // the last outcome, cut off by a crash
+      if (!whole) return fail(L"the journal ends inside its list of rows");
+      if (!take(current)) return false;
+    }
+    if (stage_ != Stage::outcomes && stage_ != Stage::ended) {
+      ++number_;
+      return fail(L"the journal ends before its list of rows does");
+    }
+    run_.ended = stage_ == Stage::ended;
+    return true;
+  }
+
+ private:
+  enum class Stage { magic, head, rows, outcomes, ended };
+
+  bool fail(const std::wstring& why) {
+    error_ = L"line " + std::to_wstring(number_) + L": " + why;
+    return false;
+  }
+
+  bool text(const std::string& field, std::wstring& value) {
+    return fromJournalText(field, value) || fail(L"the text is not UTF-8 as Larkspindle writes it");
+  }
+
+  bool option(const std::string& field, bool& value) {
+    if (field != "yes" && field != "no") return fail(L"an option is neither yes nor no");
+    value = field == "yes";
+    return true;
+  }
+
+  bool take(const std::string& current) {
+    const std::vector<std::string> fields = fieldsOf(current);
+    switch (stage_) {
+      case Stage::magic:
+        if (current == kJournalMagic) {
+          stage_ = Stage::head;
+          return true;
+        }
+        if (current.compare(0, sizeof kMagicStem - 1, kMagicStem) == 0) {
+          return fail(L"the journal is of another version than this program reads (1)");
+        }
+        return fail(L"this is not a Larkspindle rename journal");
+      case Stage::head:
+        return headLine(fields);
+      case Stage::rows:
+        return rowLine(fields);
+      case Stage::outcomes:
+        return outcomeLine(fields);
+      case Stage::ended:
+        return fail(L"the journal goes on after its end");
+    }
+    return false;
+  }
+
+  bool headLine(const std::vector<std::string>& fields) {
+    if (fields.size() != 2) return fail(L"a line of the head is not a name and a value");
+    const std::string& key = fields[0];
+    JournalHead& head = run_.head;
+    if (key == "time") return text(fields[1], head.time);
+    if (key == "kind") return text(fields[1], head.kind);
+    if (key == "match") return text(fields[1], head.match);
+    if (key == "replace") return text(fields[1], head.replace);
+    if (key == "rename folders") return option(fields[1], head.renameFolders);
+    if (key == "search subfolders") return option(fields[1], head.searchSubfolders);
+    if (key == "folder") {
+      std::wstring folder;
+      if (!text(fields[1], folder)) return false;
+      if (!isSoundPath(folder, true)) return fail(L"the folder is not a full path to a folder");
+      head.folders.push_back(std::move(folder));
+      return true;
+    }
+    if (key == "rows") {
+      if (!readNumber(fields[1], rowCount_)) return fail(L"the number of rows is not a number");
+      if (head.folders.empty()) return fail(L"the journal names no folder");
+      if (head.kind != L"rename" && head.kind.compare(0, 5, L"undo ") != 0) return fail(L"the kind of run is unknown");
+      run_.rows.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(rowCount_, 1u << 20)));
+      stage_ = rowCount_ == 0 ? Stage::outcomes : Stage::rows;
+      return true;
+    }
+    return fail(L"the head holds an unknown line");
+  }
+
+  bool rowLine(const std::vector<std::string>& fields) {
+    if (fields.size() != 3 || fields[0] != "row") return fail(L"a row is not \"row\", its old and its new path");
+    JournalRow row;
+    if (!text(fields[1], row.from) || !text(fields[2], row.to)) return false;
+    if (!liesBelowFolders(row.from, run_.head.folders) || !liesBelowFolders(row.to, run_.head.folders)) {
+      return fail(L"a row names a path outside the run's folders, or one no file can have");
+    }
+    run_.rows.push_back(std::move(row));
+    if (run_.rows.size() == rowCount_) stage_ = Stage::outcomes;
+    return true;
+  }
+
+  bool outcomeLine(const std::vector<std::string>& fields) {
+    if (fields.size() == 1 && fields[0] == "end") {
+      stage_ = Stage::ended;
+      return true;
+    }
+    std::uint64_t index = 0;
+    if (fields.size() < 2 || !readNumber(fields[1], index) || index == 0 || index > run_.rows.size()) {
+      return fail(L"an outcome names no row of the journal");
+    }
+    JournalRow& row = run_.rows[index - 1];
+    if (row.outcome != RowOutcome::pending) return fail(L"a row has two outcomes");
+    const std::string& kind = fields[0];
+    if (kind == "failed" && fields.size() == 2) {
+      row.outcome = RowOutcome::failed;
+    } else if (kind == "settled" && fields.size() == 3 && (fields[2] == "renamed" || fields[2] == "untouched")) {
+      row.outcome = fields[2] == "renamed" ? RowOutcome::renamed : RowOutcome::untouched;
+    } else if (kind == "renamed" && fields.size() == 2) {
+      row.outcome = RowOutcome::renamed;
+    } else if (kind == "renamed" && fields.size() == 3 && fields[2] == "folder") {
+      row.outcome = RowOutcome::renamed;
+      row.stamp.known = row.stamp.folder = true;
+    } else if (kind == "renamed" && fields.size() == 5 && fields[2] == "file" && readNumber(fields[3], row.stamp.size) &&
+               readNumber(fields[4], row.stamp.written)) {
+      row.outcome = RowOutcome::renamed;
+      row.stamp.known = true;
+    } else {
+      return fail(L"an outcome is not one that Larkspindle writes");
+    }
+    return true;
+  }
+
+  JournalRun& run_;
+  std::wstring& error_;
+  Stage stage_ = Stage::magic;
+  std::size_t number_ = 0;
+  std::uint64_t rowCount_ = 0;
+};
+
+}  // namespace
+
+std::size_t JournalRun::renamedRows() const {
+  return static_cast<std::size_t>(
+      std::count_if(rows.begin(), rows.end(), [](const JournalRow& row) { return row.outcome == RowOutcome::renamed; }));
+}
+
+std::string toJournalText(const std::wstring& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t unit = static_cast<std::uint32_t>(text[i]);
+    if (sizeof(wchar_t) == 2 && unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
+        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00));
+    } else if (isSurrogate(unit)) {
+      appendEscape(out, unit, 4);
+    } else if (unit < 0x20 || unit == '%' || unit == 0x7F) {
+      appendEscape(out, unit, 2);
+    } else {
+      appendUtf8(out, unit > 0x10FFFF ? 0xFFFD : unit);
+    }
+  }
+  return out;
+}
+
+bool fromJournalText(const std::string& text, std::wstring& wide) {
+  wide.clear();
+  wide.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    std::uint32_t value = 0;
+    if (byte == '%') {
+      if (i + 1 < text.size() && text[i + 1] == 'u') {
+        if (!readHex(text, i + 2, 4, value) || !isSurrogate(value)) return false;
+        i += 6;
+      } else {
+        if (!readHex(text, i + 1, 2, value) || !(value < 0x20 || value == '%' || value == 0x7F)) return false;
+        i += 3;
+      }
+      wide.push_back(static_cast<wchar_t>(value));
+      continue;
+    }
+    if (byte < 0x20 || byte == 0x7F) return false;
+    int extra = 0;
+    std::uint32_t least = 0;
+    if (byte < 0x80) {
+      value = byte;
+    } else if ((byte & 0xE0) == 0xC0) {
+      value = byte & 0x1F, extra = 1, least = 0x80;
+    } else if ((byte & 0xF0) == 0xE0) {
+      value = byte & 0x0F, extra = 2, least = 0x800;
+    } else if ((byte & 0xF8) == 0xF0) {
+      value = byte & 0x07, extra = 3, least = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + extra >= text.size()) return false;
+    for (int k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      value = (value << 6) | (next & 0x3F);
+    }
+    if (value < least || value > 0x10FFFF || isSurrogate(value)) return false;
+    appendUnit(wide, value);
+    i += 1 + extra;
+  }
+  return true;
+}
+
+bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+           return x == y || std::towupper(static_cast<std::wint_t>(x)) == std::towupper(static_cast<std::wint_t>(y));
+         });
+}
+
+bool liesBelowFolders(const std::wstring& path, const std::vector<std::wstring>& folders) {
+  if (!isSoundPath(path, false)) return false;
+  return std::any_of(folders.begin(), folders.end(), [&path](const std::wstring& folder) {
+    return path.size() > folder.size() && sameIgnoringCase(path.substr(0, folder.size()), folder);
+  });
+}
+
+bool parseJournal(const std::string& text, JournalRun& run, std::wstring& error) {
+  run = JournalRun();
+  return JournalParser(run, error).parse(text);
+}
+
+std::string settledLines(const JournalRun& before, const JournalRun& after) {
+  std::string lines;
+  for (std::size_t i = 0; i < after.rows.size(); ++i) {
+    if (before.rows[i].outcome != RowOutcome::pending) continue;
+    lines += row("settled", i) + (after.rows[i].outcome == RowOutcome::renamed ? "\trenamed\n" : "\tuntouched\n");
+  }
+  return lines + "end\n";
+}
+
+RunJournal::RunJournal(JournalFolder* folder, const JournalHead& head, const std::vector<JournalRow>& rows)
+    : folder_(folder) {
+  if (!folder_) return;
+  file_ = folder_->create();
+  if (!file_) return;
+  std::string text = std::string(kJournalMagic) + '\n';
+  text += line("time", folder_->now());
+  text += line("kind", head.kind);
+  for (const std::wstring& name : head.folders) text += line("folder", name);
+  text += line("match", head.match);
+  text += line("replace", head.replace);
+  text += std::string("rename folders\t") + (head.renameFolders ? "yes\n" : "no\n");
+  text += std::string("search subfolders\t") + (head.searchSubfolders ? "yes\n" : "no\n");
+  text += "rows\t" + std::to_string(rows.size()) + '\n';
+  for (const JournalRow& entry : rows) text += "row\t" + toJournalText(entry.from) + '\t' + toJournalText(entry.to) + '\n';
+  pending_ = std::move(text);
+  write();
+  if (!file_) return;
+  // The oldest runs go once a new one is safely recorded.
+  std::vector<std::wstring> names = folder_->names();
+  std::sort(names.begin(), names.end());
+  for (std::size_t i = 0; i + kJournalsKept < names.size(); ++i) folder_->remove(names[i]);
+}
+
+RunJournal::~RunJournal() {
+  // A run ended by an exception keeps the outcomes it had; the disk settles the rest.
+  if (!file_ || pending_.empty()) return;
+  try {
+    file_->append(pending_, true);
+  } catch (...) {
+  }
+}
+
+void RunJournal::renamed(std::size_t index, const ItemStamp& stamp) {
+  std::string text = row("renamed", index);
+  if (stamp.known && stamp.folder) text += "\tfolder";
+  if (stamp.known && !stamp.folder) text += "\tfile\t" + std::to_string(stamp.size) + '\t' + std::to_string(stamp.written);
+  add(text);
+}
+
+void RunJournal::failed(std::size_t index) { add(row("failed", index)); }
+
+void RunJournal::finish() {
+  if (!file_) return;
+  pending_ += "end\n";
+  write();
+  file_.reset();
+}
+
+void RunJournal::add(const std::string& text) {
+  if (!file_) return;
+  pending_ += text;
+  pending_ += '\n';
+  if (folder_->milliseconds() - lastWrite_ >= kWriteEvery) write();
+}
+
+void RunJournal::write() {
+  if (!file_->append(pending_, true)) {
+    file_.reset();  // the record is lost, never the run
+    return;
+  }
+  pending_.clear();
+  lastWrite_ = folder_->milliseconds();
+}
+
+}  // namespace lark

@@ -1,0 +1,45 @@
+// Taking a journaled run back: runs cut short settled from the disk, the runs a folder
+// keeps, and one run renamed back row by row without ever overwriting an item.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/journal.h"
+#include "engine/platform.h"
+#include "engine/rename_plan.h"
+
+namespace lark {
+
+struct KeptRun {
+  std::wstring name;
+  JournalRun run;
+  std::wstring error;       // why the journal cannot be read; empty when it can
+  bool inProgress = false;  // its run still holds the journal open
+};
+
+// Gives every row without an outcome the one the disk shows: renamed when its new path
+// exists and its old one does not (for a change of letter case alone, when the new path
+// exists), untouched otherwise.
+void settleRun(JournalRun& run, FileSystem& fileSystem);
+
+// Every journal of the folder, newest first. A run that was cut short and is no longer
+// held is settled, and its settlement added to its journal.
+std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem);
+
+// Renames every renamed row of a run back, in reverse order, one rename per row, and
+// only when the new path still holds the item the run renamed and the old path is free.
+// Journaled in journals (may be null) as a run of its own. Returns the listing: a title
+// row, then one row per renamed row, refused ones with their reason.
+RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* journals);
+
+// A line for the list of runs: time, folder, rows renamed, Match -> Replace.
+struct RunSummary {
+  std::wstring time;
+  std::wstring folder;
+  std::wstring renamed;
+  std::wstring change;
+};
+RunSummary summarize(const KeptRun& kept);
+
+}  // namespace lark
