@@ -88,6 +88,7 @@ STDMETHODIMP CShellExt::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM paramete
   page.pszIcon = MAKEINTRESOURCEW(kPageIcon);
   page.pfnDlgProc = renamePageProc;
   state.fileSystems = &fileSystems;  // the page's context, made with the page
+  state.journals = &journals;
   page.lParam = reinterpret_cast<LPARAM>(&state);
   page.pfnCallback = renamePageCallback;
   page.pcRefParent = reinterpret_cast<UINT*>(ModuleLock::pointer());

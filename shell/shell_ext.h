@@ -9,6 +9,7 @@
 #include "shell/com_base.h"
 #include "ui/isolation.h"
 #include "win32/file_system.h"
+#include "win32/journal_folder.h"
 #include "win32/handles.h"
 
 namespace lark {
@@ -52,6 +53,8 @@ class CShellExt : public IShellExtInit, public IShellPropSheetExt {
   // What the page's actions open: the real file system, for the page window. Before the
   // record, which points at it, so that it outlives the record.
   Win32FileSystemSource fileSystems;
+  // Where Rename records each run, so that the Undo program can take it back.
+  Win32JournalFolder journals;
   RenameState state;
   // Declared last so that it goes first: the mutex is closed, then the state (stopping
   // its update check), and last the module lock.

@@ -38,6 +38,17 @@ std::unique_ptr<FolderListing> Win32FileSystem::listFolder(const std::wstring& p
   return std::make_unique<FindListing>(std::move(find), data);
 }
 
+ItemStamp Win32FileSystem::stamp(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ItemStamp stamp;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return stamp;
+  stamp.known = true;
+  stamp.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  stamp.written = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+  return stamp;
+}
+
 int Win32FileSystem::renameItem(const std::wstring& from, const std::wstring& to) {
   // Each list holds one path and ends in two NULs.
   std::wstring source = from;
