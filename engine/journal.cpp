@@ -373,8 +373,15 @@ std::string settledLines(const JournalRun& before, const JournalRun& after) {
 RunJournal::RunJournal(JournalFolder* folder, const JournalHead& head, const std::vector<JournalRow>& rows)
     : folder_(folder) {
   if (!folder_) return;
-  file_ = folder_->create();
-  if (!file_) return;
+  try {
+    file_ = folder_->create();
+  } catch (...) {
+    return;
+  }
+  silently([&] { begin(head, rows); });
+}
+
+void RunJournal::begin(const JournalHead& head, const std::vector<JournalRow>& rows) {
   std::string text = std::string(kJournalMagic) + '\n';
   text += line("time", folder_->now());
   text += line("kind", head.kind);
@@ -404,30 +411,34 @@ RunJournal::~RunJournal() {
 }
 
 void RunJournal::renamed(std::size_t index, const ItemStamp& stamp) {
-  std::string text = row("renamed", index);
-  if (stamp.known && stamp.folder) text += "\tfolder";
-  if (stamp.known && !stamp.folder) text += "\tfile\t" + std::to_string(stamp.size) + '\t' + std::to_string(stamp.written);
-  add(text);
+  silently([&] {
+    std::string text = row("renamed", index);
+    if (stamp.known && stamp.folder) text += "\tfolder";
+    if (stamp.known && !stamp.folder) text += "\tfile\t" + std::to_string(stamp.size) + '\t' + std::to_string(stamp.written);
+    add(text);
+  });
 }
 
-void RunJournal::failed(std::size_t index) { add(row("failed", index)); }
+void RunJournal::failed(std::size_t index) {
+  silently([&] { add(row("failed", index)); });
+}
 
 void RunJournal::finish() {
-  if (!file_) return;
-  pending_ += "end\n";
-  write();
+  silently([&] {
+    pending_ += "end\n";
+    write();
+  });
   file_.reset();
 }
 
 void RunJournal::add(const std::string& text) {
-  if (!file_) return;
   pending_ += text;
   pending_ += '\n';
   if (folder_->milliseconds() - lastWrite_ >= kWriteEvery) write();
 }
 
 void RunJournal::write() {
-  if (!file_->append(pending_, true)) {
+  if (!file_ || !file_->append(pending_, true)) {
     file_.reset();  // the record is lost, never the run
     return;
   }

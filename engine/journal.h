@@ -42,8 +42,8 @@ struct JournalRun {
   std::size_t renamedRows() const;
 };
 
-// Writes one run's journal. Whatever fails (no folder, no rights, a full disk) turns the
-// journal silent and never reaches the run: a rename never waits on its record.
+// Writes one run's journal. Whatever fails (no folder, no rights, a full disk, no memory)
+// turns the journal silent and never reaches the run: a rename never waits on its record.
 class RunJournal {
  public:
   // Writes the head and every row, and forces them to the disk. folder may be null.
@@ -60,6 +60,17 @@ class RunJournal {
   void finish();
 
  private:
+  // Runs a step of the record; any failure in it (out of memory, say) silences the journal.
+  template <typename Step>
+  void silently(Step step) {
+    if (!file_) return;
+    try {
+      step();
+    } catch (...) {
+      file_.reset();
+    }
+  }
+  void begin(const JournalHead& head, const std::vector<JournalRow>& rows);
   void add(const std::string& line);
   void write();
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <new>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -137,22 +138,27 @@ class SelectionIndex {
   std::unordered_multimap<std::size_t, std::size_t> positions_;
 };
 
-// The journal's head and rows for the usable rows of a plan: the run as it will go.
+// The journal's head and rows for the usable rows of a plan: the run as it will go. A
+// journal that cannot even be described (no memory) is left out; the run goes on.
 RunJournal openJournal(const RenameState& state, const RenamePlan& plan) {
   if (!state.journals || usableRows(plan) == 0) return RunJournal(nullptr, JournalHead(), {});
   JournalHead head;
-  head.kind = L"rename";
-  head.match = state.matchPattern;
-  head.replace = state.replaceFormat;
-  head.renameFolders = state.renameFolders;
-  head.searchSubfolders = state.searchSubfolders;
-  std::unordered_map<std::wstring, bool> seen;
   std::vector<JournalRow> rows;
-  rows.reserve(plan.size());
-  for (const RenameEntry& entry : plan) {
-    if (entry.failed) continue;
-    if (seen.emplace(entry.baseFolder, true).second) head.folders.push_back(entry.baseFolder);
-    rows.push_back({entry.baseFolder + entry.currentPath, entry.baseFolder + entry.newPath, RowOutcome::pending, {}});
+  try {
+    head.kind = L"rename";
+    head.match = state.matchPattern;
+    head.replace = state.replaceFormat;
+    head.renameFolders = state.renameFolders;
+    head.searchSubfolders = state.searchSubfolders;
+    std::unordered_map<std::wstring, bool> seen;
+    rows.reserve(plan.size());
+    for (const RenameEntry& entry : plan) {
+      if (entry.failed) continue;
+      if (seen.emplace(entry.baseFolder, true).second) head.folders.push_back(entry.baseFolder);
+      rows.push_back({entry.baseFolder + entry.currentPath, entry.baseFolder + entry.newPath, RowOutcome::pending, {}});
+    }
+  } catch (const std::bad_alloc&) {
+    return RunJournal(nullptr, JournalHead(), {});
   }
   return RunJournal(state.journals, head, rows);
 }

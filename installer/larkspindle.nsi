@@ -1,7 +1,7 @@
 ; Larkspindle's Windows installer: both builds of the extension under Program Files,
 ; each registered by the regsvr32 of its own architecture, and an uninstaller recorded in
-; Add/Remove Programs. The build passes VERSION, CLSID, DLL64, DLL32, ICON, SITE_URL and
-; OUTFILE.
+; Add/Remove Programs; beside each DLL the Undo program, with a Start menu entry. The build
+; passes VERSION, CLSID, DLL64, DLL32, UNDO64, UNDO32, ICON, SITE_URL and OUTFILE.
 Unicode true
 Target amd64-unicode
 !include LogicLib.nsh
@@ -9,6 +9,7 @@ Target amd64-unicode
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Larkspindle"
 !define REGSVR32_64 "$SYSDIR\regsvr32.exe"
 !define REGSVR32_32 "$WINDIR\SysWOW64\regsvr32.exe"
+!define UNDO_SHORTCUT "$SMPROGRAMS\Undo a Larkspindle rename.lnk"
 
 Name "Larkspindle"
 OutFile "${OUTFILE}"
@@ -62,10 +63,12 @@ UninstPage instfiles
 
 Function .onInit
   SetRegView 64
+  SetShellVarContext all
 FunctionEnd
 
 Function un.onInit
   SetRegView 64
+  SetShellVarContext all
 FunctionEnd
 
 Section "Larkspindle" SecMain
@@ -74,6 +77,9 @@ Section "Larkspindle" SecMain
   !insertmacro PutDll "${DLL64}" "$INSTDIR\Larkspindle.dll"
   CreateDirectory "$INSTDIR\x86"
   !insertmacro PutDll "${DLL32}" "$INSTDIR\x86\Larkspindle.dll"
+  File "/oname=$INSTDIR\LarkspindleUndo.exe" "${UNDO64}"
+  File "/oname=$INSTDIR\x86\LarkspindleUndo.exe" "${UNDO32}"
+  CreateShortcut "${UNDO_SHORTCUT}" "$INSTDIR\LarkspindleUndo.exe" "" "$INSTDIR\LarkspindleUndo.exe" 0
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   ; Recorded before registering, so that a failed registration can still be undone
@@ -143,6 +149,10 @@ Section "Uninstall"
   Delete /REBOOTOK "$INSTDIR\Larkspindle.dll.old"
   Delete /REBOOTOK "$INSTDIR\x86\Larkspindle.dll"
   Delete /REBOOTOK "$INSTDIR\x86\Larkspindle.dll.old"
+  ; The journal in the user's local application data is the user's own, and stays.
+  Delete "${UNDO_SHORTCUT}"
+  Delete /REBOOTOK "$INSTDIR\LarkspindleUndo.exe"
+  Delete /REBOOTOK "$INSTDIR\x86\LarkspindleUndo.exe"
   Delete "$INSTDIR\Uninstall.exe"
   ; Never RMDir /r: files the user put in the folder stay, and so does the folder.
   RMDir "$INSTDIR\x86"

@@ -2,15 +2,17 @@
 # Builds Larkspindle-<version>-x64.msi with wixl, then checks that its Registry table
 # holds exactly what DllRegisterServer writes for each build; a package that does not
 # is removed, so the build fails.
-#   make_msi.sh OUT STAGE ROWS_TOOL SCRIPT WXS DLL64 DLL32 ICON VERSION UPGRADE_CODE SITE_URL
+#   make_msi.sh OUT STAGE ROWS_TOOL SCRIPT WXS DLL64 DLL32 ICON VERSION UPGRADE_CODE SITE_URL UNDO64 UNDO32
 set -euo pipefail
-out=$1 stage=$2 rows=$3 script=$4 wxs=$5 dll64=$6 dll32=$7 icon=$8 version=$9 upgrade=${10} site=${11}
+out=$1 stage=$2 rows=$3 script=$4 wxs=$5 dll64=$6 dll32=$7 icon=$8 version=$9 upgrade=${10} site=${11} undo64=${12} undo32=${13}
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$stage" "$out"
 mkdir -p "$stage/x64" "$stage/x86"
 # wixl finds sources relative to its working folder only.
 cp "$dll64" "$stage/x64/Larkspindle.dll"
 cp "$dll32" "$stage/x86/Larkspindle.dll"
+cp "$undo64" "$stage/x64/LarkspindleUndo.exe"
+cp "$undo32" "$stage/x86/LarkspindleUndo.exe"
 cp "$icon" "$stage/larkspindle.ico"
 cp "$wxs" "$stage/larkspindle.wxs"
 # Each DLL's module path as the installer resolves it at install time.

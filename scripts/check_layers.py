@@ -2,12 +2,12 @@
 """Fails when a file reaches into a folder above its own, so the layers stay as the build
 links them:
 
-    engine <- win32 <- update <- ui <- shell <- automation <- tests/support <- tests, fuzz, bench, tools, installer
+    engine <- win32 <- update <- ui <- shell <- automation <- tests/support <- tests, fuzz, bench, tools, undo, installer
 
 A file may include headers of its own folder and of folders below it, and name only the
 types that those declare: a forward declaration of a higher layer's class is as much a
 dependency as an include. The folders at the top never include each other, and the
-product's own programs (installer/, tools/) are never built on test support. The engine
+product's own programs (installer/, tools/, undo/) are never built on test support. The engine
 also stays free of <windows.h>.
 
     check_layers.py [ROOT]
@@ -17,9 +17,9 @@ import re
 import sys
 
 RANKS = {"engine": 0, "win32": 1, "update": 2, "ui": 3, "shell": 4, "automation": 5, "tests/support": 6,
-         "tests": 7, "fuzz": 7, "bench": 7, "tools": 7, "installer": 7}
+         "tests": 7, "fuzz": 7, "bench": 7, "tools": 7, "undo": 7, "installer": 7}
 # Folders whose code ships or builds what ships, and so may not stand on test support.
-PRODUCT_PROGRAMS = ("installer", "tools")
+PRODUCT_PROGRAMS = ("installer", "tools", "undo")
 SOURCES = (".cpp", ".h", ".rc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.MULTILINE)
 # A type a header declares at namespace level (its first column): class, struct, enum or alias.

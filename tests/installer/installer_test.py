@@ -2,8 +2,8 @@
 """Installs and uninstalls Larkspindle with its real installer in a Wine prefix of its own,
 and compares the registry and drive C before the install and after the uninstall.
 
-    installer_test.py --version V --clsid {GUID} win64 PREFIX SETUP_EXE DLL64 DLL32
-    installer_test.py --version V --clsid {GUID} wow64 PREFIX SETUP_EXE DLL64 DLL32 CLIENT64 CLIENT32
+    installer_test.py --version V --clsid {GUID} win64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32
+    installer_test.py --version V --clsid {GUID} wow64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32 CLIENT64 CLIENT32
 
 With win64, the prefix is the host's 64-bit Wine without a working 32-bit regsvr32.
 With wow64, it is a 64-bit system with the 32-bit subsystem: both registrations are
@@ -26,12 +26,15 @@ arguments.add_argument("kind", choices=("win64", "wow64"))
 arguments.add_argument("files", nargs="+")
 ARGS = arguments.parse_args()
 VERSION, CLSID, KIND = ARGS.version, ARGS.clsid, ARGS.kind
-PREFIX, SETUP, DLL64, DLL32, *CLIENTS = (os.path.abspath(a) for a in ARGS.files)
+PREFIX, SETUP, DLL64, DLL32, UNDO64, UNDO32, *CLIENTS = (os.path.abspath(a) for a in ARGS.files)
 enter_session(KIND, PREFIX)
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from checks import Checks  # noqa: E402
 
 UNINSTALL = UNINSTALL_KEYS + r"\Larkspindle"
+SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Undo a Larkspindle rename.lnk"
+# The user's rename journal, which an uninstall leaves alone.
+JOURNAL = r"C:\users\root\AppData\Local\Larkspindle\Journal\20261210-000000-000.txt"
 SCRATCH = tempfile.mkdtemp(prefix="lark-setup-")
 WINE_PREFIX = WinePrefix(PREFIX, SCRATCH)
 unix_path, files, run_exact = WINE_PREFIX.unix_path, WINE_PREFIX.files, WINE_PREFIX.run_exact
@@ -74,6 +77,9 @@ def check_installed(snapshot, folder, label):
     check(f"{label}: 64-bit DLL", True, same_bytes(DLL64, unix_path(dll)))
     check(f"{label}: 32-bit DLL", True, same_bytes(DLL32, unix_path(folder + "\\x86\\Larkspindle.dll")))
     check(f"{label}: uninstaller", True, os.path.isfile(unix_path(folder + "\\Uninstall.exe")))
+    check(f"{label}: Undo programs", [True, True], [same_bytes(UNDO64, unix_path(folder + "\\LarkspindleUndo.exe")),
+                                                    same_bytes(UNDO32, unix_path(folder + "\\x86\\LarkspindleUndo.exe"))])
+    check(f"{label}: Start menu entry", True, os.path.isfile(unix_path(SHORTCUT)))
     for kind in ("*", "Directory"):
         check(f"{label}: {kind} handler", reg_string(CLSID),
               value(snapshot, rf"{CLASSES}\{kind}\shellex\PropertySheetHandlers\Larkspindle", "@"))
@@ -156,8 +162,14 @@ def main():
     notes = unix_path(chosen + r"\notes.txt")
     with open(notes, "w") as f:
         f.write("the user's own file\n")
+    os.makedirs(os.path.dirname(unix_path(JOURNAL)), exist_ok=True)
+    with open(unix_path(JOURNAL), "w") as f:
+        f.write("a run on record\n")
     check("uninstall from the chosen folder", 0, uninstall(installed))
     check("the user's file stays", "the user's own file\n", open(notes).read())
+    check("the rename journal stays", "a run on record\n", open(unix_path(JOURNAL)).read())
+    check("the Start menu entry goes", False, os.path.exists(unix_path(SHORTCUT)))
+    shutil.rmtree(unix_path(r"C:\users\root\AppData\Local\Larkspindle"))
     check("only the user's file is left in the folder", ["notes.txt"], sorted(os.listdir(unix_path(chosen))))
     check("registry after uninstall from the chosen folder", [], differences(clean_registry, registry()))
     shutil.rmtree(unix_path(r"C:\Lark Tools"))

@@ -38,6 +38,8 @@ CHECKS = Checks("msi")
 check = CHECKS.check
 FOLDER = r"C:\Program Files\Larkspindle"
 INSTALLED = {64: FOLDER + r"\Larkspindle.dll", 32: FOLDER + r"\x86\Larkspindle.dll"}
+UNDO = {64: FOLDER + r"\LarkspindleUndo.exe", 32: FOLDER + r"\x86\LarkspindleUndo.exe"}
+SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Undo a Larkspindle rename.lnk"
 # What an install can touch: registration, Add/Remove Programs, and the installer's own
 # records of products, features, components and cached packages.
 TOUCHED_KEYS = (
@@ -130,6 +132,11 @@ def main():
     for view, dll in INSTALLED.items():
         check(f"{view}-bit DLL replaced by this build's", True,
               same_bytes(DLL64 if view == 64 else DLL32, WINE_PREFIX.unix_path(dll)))
+
+    for view, program in UNDO.items():
+        staged = os.path.join(STAGE, "x64" if view == 64 else "x86", "LarkspindleUndo.exe")
+        check(f"{view}-bit Undo program", True, same_bytes(staged, WINE_PREFIX.unix_path(program)))
+    check("the Undo program's Start menu entry", True, os.path.isfile(WINE_PREFIX.unix_path(SHORTCUT)))
 
     # The package's own rows hold what regsvr32 writes, in both views.
     by_regsvr32 = registered_by_regsvr32(other)

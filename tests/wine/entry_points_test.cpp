@@ -23,6 +23,7 @@
 #include "automation/modal_catcher.h"
 #include "automation/properties_sheet.h"
 #include "tests/support/temp_folder.h"
+#include "win32/journal_folder.h"
 #include "shell/shell_ext.h"
 #include "ui/isolation.h"
 #include "win32/handles.h"
@@ -186,6 +187,8 @@ class EntryPoints : public ::testing::Test {
 
 TEST_F(EntryPoints, NothingEscapesTheShellsConversationOrThePage) {
   TempFolder folder;
+  Win32JournalFolder journals;  // the user's, where the extension's page records its runs
+  for (const std::wstring& name : journals.names()) journals.remove(name);
   std::unique_ptr<DropData> selection;
   underFailures(
       "conversation and page",
@@ -202,6 +205,7 @@ TEST_F(EntryPoints, NothingEscapesTheShellsConversationOrThePage) {
         EXPECT_FALSE(mutexExists());
         EXPECT_EQ(3u, filesBelow(folder.path() + L"\\Work")) << "no file is lost";
       });
+  EXPECT_FALSE(journals.names().empty()) << "the page's Rename runs are on record";
 }
 
 // An extension object made by the module's class factory, as one of its interfaces.
