@@ -8,7 +8,7 @@ exactly the rows that the registrar makes from the module's script for each buil
 import subprocess
 import sys
 
-ROOTS = {"0": "HKCR", "2": "HKLM"}
+ROOTS = {"0": "HKCR", "1": "HKCU", "2": "HKLM"}
 COMPONENT_64BIT = 256
 
 

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "shell/registrar.h"
 #include "shell/recording_registry.h"
@@ -38,21 +39,30 @@ std::string xmlText(const std::string& text) {
   return out;
 }
 
+// Where a per-user install keeps a row of the given root and subkey.
+void toPerUser(std::string& root, std::string& subkey) {
+  if (root == "HKCR") subkey = "Software\\Classes\\" + subkey;
+  root = "HKCU";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string mode = argc > 3 ? argv[3] : "";
-  if (!((mode == "--wxi" && argc == 4) || (mode == "--rows" && argc == 5))) {
-    std::fputs("usage: lark-registry-rows SCRIPT MODULE_PATH (--wxi | --rows VIEW)\n", stderr);
+  std::vector<std::string> args(argv, argv + argc);
+  const bool perUser = args.size() > 3 && args[3] == "--per-user";
+  if (perUser) args.erase(args.begin() + 3);
+  const std::string mode = args.size() > 3 ? args[3] : "";
+  if (!((mode == "--wxi" && args.size() == 4) || (mode == "--rows" && args.size() == 5))) {
+    std::fputs("usage: lark-registry-rows SCRIPT MODULE_PATH [--per-user] (--wxi | --rows VIEW)\n", stderr);
     return 2;
   }
   try {
-    std::ifstream file(argv[1]);
+    std::ifstream file(args[1]);
     std::stringstream text;
     text << file.rdbuf();
     const std::string script = text.str();
     if (script.empty()) throw std::runtime_error("cannot read the registration script");
-    const std::string module = argv[2];
+    const std::string module = args[2];
     // The same replacements as DllRegisterServer's, with the module's path as the MSI will
     // install it.
     const std::wstring quoted = lark::doubleQuotes(std::wstring(module.begin(), module.end()));
@@ -70,9 +80,10 @@ int main(int argc, char** argv) {
       for (const auto& [name, data] : values) {
         const std::string key = narrow(path);
         const auto slash = key.find('\\');
-        const std::string root = key.substr(0, slash), subkey = key.substr(slash + 1);
+        std::string root = key.substr(0, slash), subkey = key.substr(slash + 1);
+        if (perUser) toPerUser(root, subkey);
         if (mode == "--rows") {
-          std::cout << argv[4] << '\t' << root << '\t' << subkey << '\t' << narrow(name) << '\t' << narrow(data) << '\n';
+          std::cout << args[4] << '\t' << root << '\t' << subkey << '\t' << narrow(name) << '\t' << narrow(data) << '\n';
           continue;
         }
         std::cout << "  <RegistryValue Root=\"" << root << "\" Key=\"" << xmlText(subkey) << "\"";

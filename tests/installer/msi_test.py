@@ -1,14 +1,25 @@
 #!/usr/bin/env python3
-"""The Windows Installer package under Wine's msiexec, on a 64-bit system with the 32-bit
-subsystem: a silent install whose registration equals regsvr32's in both registry views
-(registered by regsvr32 in a second prefix), each build's page in a Properties sheet, an
-upgrade from an older package in place, a repair that restores a deleted DLL, and an
+"""Larkspindle's Windows Installer packages under Wine's msiexec, each in a fresh prefix.
+
+perMachine: a silent install whose registration equals regsvr32's in both registry views,
+each build's page in a Properties sheet, an upgrade from an older package in place, a
+repair that restores a deleted DLL, the per-user package refused beside it, and an
 uninstall after which the registry and drive C are as they were.
 
-    msi_test.py --version V --clsid {GUID} PREFIX MSI STAGE DLL64 DLL32 CLIENT64 CLIENT32
+perUser: the same without administrator rights: the files in the user's local programs
+folder, the registration rows under HKCU equal to the registrar's, none of the product's
+rows under HKEY_LOCAL_MACHINE (Windows Installer's own records aside), upgrade, repair,
+the per-machine package refused beside it, and the uninstall.
 
-STAGE is the folder the build made the package in; the test makes an older package
-from it with wixl.
+On a 64-bit system with the 32-bit subsystem (the Debian root's Wine) everything runs.
+Where this machine runs no 32-bit program, the host's 64-bit Wine runs everything that
+needs none (the package's tables hold only files and registry rows): only the x86 page in
+a 32-bit program's sheet, and the 32-bit regsvr32 it is compared with, are skipped, and
+said so.
+
+    msi_test.py --version V --clsid {GUID} --scope SCOPE PREFIX MSI OTHER_MSI STAGE DLL64 DLL32 CLIENT64 CLIENT32
+
+STAGE is the folder the build made MSI in; the test makes an older package from it.
 """
 import argparse
 import os
@@ -18,28 +29,39 @@ import sys
 import tempfile
 import time
 
-from wine_prefix import (CLASSES, UNINSTALL, WHOLE_REGISTRY, WinePrefix, differences, enter_session, reg_text,
-                         same_bytes, windows_path)
+from wine_prefix import (CLASSES, CMAKE, UNINSTALL, WHOLE_REGISTRY, WinePrefix, differences, enter_session,
+                         parse_reg, reg_text, same_bytes, windows_path)
 
 arguments = argparse.ArgumentParser()
 arguments.add_argument("--version", required=True)
 arguments.add_argument("--clsid", required=True)
-arguments.add_argument("files", nargs=7)
+arguments.add_argument("--scope", choices=("perMachine", "perUser"), required=True)
+arguments.add_argument("files", nargs=8)
 ARGS = arguments.parse_args()
-VERSION, CLSID = ARGS.version, ARGS.clsid
-PREFIX, MSI, STAGE, DLL64, DLL32, CLIENT64, CLIENT32 = (os.path.abspath(a) for a in ARGS.files)
-enter_session("wow64", PREFIX)
+VERSION, CLSID, SCOPE = ARGS.version, ARGS.clsid, ARGS.scope
+PREFIX, MSI, OTHER_MSI, STAGE, DLL64, DLL32, CLIENT64, CLIENT32 = (os.path.abspath(a) for a in ARGS.files)
+RUNS_32BIT = subprocess.run(["bash", os.path.join(CMAKE, "can-run-32bit.sh")], stderr=subprocess.DEVNULL).returncode == 0
+enter_session("wow64" if RUNS_32BIT else "win64", PREFIX)
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from checks import Checks  # noqa: E402
 
+NO_32BIT = "this machine runs no 32-bit programs"
 SCRATCH = tempfile.mkdtemp(prefix="lark-msi-")
 WINE_PREFIX = WinePrefix(PREFIX, SCRATCH)
-CHECKS = Checks("msi")
+CHECKS = Checks("msi-per-user" if SCOPE == "perUser" else "msi")
 check = CHECKS.check
-FOLDER = r"C:\Program Files\Larkspindle"
+PER_USER = SCOPE == "perUser"
+USER_FOLDER = r"C:\users\root\AppData\Local\Programs\Larkspindle"
+FOLDER = USER_FOLDER if PER_USER else r"C:\Program Files\Larkspindle"
 INSTALLED = {64: FOLDER + r"\Larkspindle.dll", 32: FOLDER + r"\x86\Larkspindle.dll"}
 UNDO = {64: FOLDER + r"\LarkspindleUndo.exe", 32: FOLDER + r"\x86\LarkspindleUndo.exe"}
-SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Undo a Larkspindle rename.lnk"
+# The user's Start menu, and for a per-machine install the common one too: Windows puts a
+# per-machine package's entry there, Wine 8's msiexec in the user's.
+START_MENUS = (r"C:\users\root\AppData\Roaming\Microsoft\Windows\Start Menu\Programs",
+               *(() if PER_USER else (r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs",)))
+SHORTCUTS = [menu + r"\Undo a Larkspindle rename.lnk" for menu in START_MENUS]
+INSTALLER_RECORDS = (r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Installer",
+                     r"HKEY_LOCAL_MACHINE\Software\Classes\Installer")
 # What an install can touch: registration, Add/Remove Programs, and the installer's own
 # records of products, features, components and cached packages.
 TOUCHED_KEYS = (
@@ -47,9 +69,8 @@ TOUCHED_KEYS = (
     CLASSES + r"\Directory",
     CLASSES + rf"\CLSID\{CLSID}",
     CLASSES + r"\Wow6432Node",
-    CLASSES + r"\Installer",
+    *INSTALLER_RECORDS,
     UNINSTALL,
-    r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Installer",
     r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Shell Extensions",
     r"HKEY_CURRENT_USER\Software",
 )
@@ -73,9 +94,9 @@ def older_package():
             f.write(b"\0")
     version = "0.9.0.0"
     assert tuple(map(int, version.split("."))) < tuple(map(int, VERSION.split(".")))[:4]
-    subprocess.run(["wixl", "-a", "x64", "-D", f"Version={version}", "-D", "UpgradeCode=" + upgrade_code(),
-                    "-D", "SiteUrl=http://older.example/", "-o", "older.msi", "larkspindle.wxs"],
-                   cwd=stage, check=True, stderr=subprocess.DEVNULL)
+    subprocess.run(["wixl", "-a", "x64", "-D", f"Scope={SCOPE}", "-D", f"Clsid={CLSID}", "-D", f"Version={version}",
+                    "-D", "UpgradeCode=" + upgrade_code(), "-D", "SiteUrl=http://older.example/",
+                    "-o", "older.msi", "larkspindle.wxs"], cwd=stage, check=True, stderr=subprocess.DEVNULL)
     return os.path.join(stage, "older.msi")
 
 
@@ -90,7 +111,51 @@ def upgrade_code():
 def products(snapshot):
     """Add/Remove Programs entries named Larkspindle: {key: DisplayVersion}."""
     return {key: reg_text(values.get("DisplayVersion", '""')) for key, values in snapshot.items()
-            if key.startswith(UNINSTALL + "\\") and values.get("DisplayName") == '"Larkspindle"'}
+            if "\\Uninstall\\" in key and values.get("DisplayName") == '"Larkspindle"'}
+
+
+def export(root):
+    path = os.path.join(SCRATCH, "export.reg")
+    WINE_PREFIX.wine("reg", "export", root, windows_path(path), "/y")
+    if not os.path.exists(path):
+        return {}
+    with open(path, "rb") as f:
+        keys = parse_reg(f.read().decode("utf-16"))
+    os.remove(path)
+    return keys
+
+
+def product_rows(snapshot, skip=()):
+    """(key, name, data) of every value whose key or data names the class or the product."""
+    return sorted((key, name, data) for key, values in snapshot.items() for name, data in values.items()
+                  if not key.startswith(skip) and any(mark in (key + data).lower() for mark in (CLSID.lower(), "larkspindle")))
+
+
+def generated_user_rows():
+    """The rows the registrar generates for a per-user install, as an export shows them.
+    Wine 8 keeps one HKCU\\Software\\Classes for both views, so where the x64 and the x86
+    row share a key and a name, Wine holds one of the two; Windows keeps the x86 one under
+    Classes\\Wow6432Node. Both are allowed here."""
+    rows = {}
+    for view, folder in ((64, FOLDER + "\\"), (32, FOLDER + "\\x86\\")):
+        with open(os.path.join(STAGE, f"rows-x{'64' if view == 64 else '86'}.txt")) as f:
+            for line in f.read().splitlines():
+                _, root, key, name, data = line.split("\t")
+                data = data.replace("[INSTALLDIR]", FOLDER + "\\").replace("[X86DIR]", FOLDER + "\\x86\\")
+                name = "@" if name == "" else name
+                rows.setdefault((r"HKEY_CURRENT_USER" + "\\" + key, name), set()).add(
+                    '"' + data.replace("\\", "\\\\") + '"')
+    return rows
+
+
+def check_files(label):
+    for view in (64, 32):
+        check(f"{label}: {view}-bit DLL is this build's", True,
+              same_bytes(DLL64 if view == 64 else DLL32, WINE_PREFIX.unix_path(INSTALLED[view])))
+        staged = os.path.join(STAGE, "x64" if view == 64 else "x86", "LarkspindleUndo.exe")
+        check(f"{label}: {view}-bit Undo program", True, same_bytes(staged, WINE_PREFIX.unix_path(UNDO[view])))
+    check(f"{label}: the Undo program's Start menu entry", True,
+          any(os.path.isfile(WINE_PREFIX.unix_path(shortcut)) for shortcut in SHORTCUTS))
 
 
 def clean_copy():
@@ -101,25 +166,47 @@ def clean_copy():
     return other
 
 
-def registered_by_regsvr32(other):
-    """Both registry views of the second prefix once each DLL, put where the package puts
-    it, was registered by the regsvr32 of its own architecture."""
+def check_machine_registration(other):
+    """The package's own rows hold what regsvr32 writes (in the clean copy), in both views."""
     other.start()
     for view, dll in INSTALLED.items():
         os.makedirs(os.path.dirname(other.unix_path(dll)), exist_ok=True)
         shutil.copy(DLL64 if view == 64 else DLL32, other.unix_path(dll))
     check("regsvr32, 64-bit", 0, other.wine(r"C:\windows\system32\regsvr32.exe", "/s", INSTALLED[64]))
-    check("regsvr32, 32-bit", 0, other.wine(r"C:\windows\syswow64\regsvr32.exe", "/s", INSTALLED[32]))
-    views = {view: other.registration(CLSID, view) for view in (64, 32)}
+    by_regsvr32 = {64: other.registration(CLSID, 64)}
+    if RUNS_32BIT:
+        check("regsvr32, 32-bit", 0, other.wine(r"C:\windows\syswow64\regsvr32.exe", "/s", INSTALLED[32]))
+        by_regsvr32[32] = other.registration(CLSID, 32)
+    else:
+        CHECKS.skip("the 32-bit regsvr32's registration, to compare the package's 32-bit view with", NO_32BIT)
     other.stop()
     shutil.rmtree(other.path)
-    return views
+    for view, dll in INSTALLED.items():
+        expected = {"* handler": CLSID, "Directory handler": CLSID, "class": "Larkspindle Class", "server": dll,
+                    "threading model": "Apartment", "approved": "Larkspindle"}
+        check(f"the package's registration, {view}-bit view", expected,
+              WINE_PREFIX.registration(CLSID, view, as_data=not RUNS_32BIT))
+        if view in by_regsvr32:
+            check(f"regsvr32's registration, {view}-bit view", expected, by_regsvr32[view])
+
+
+def check_user_registration():
+    rows = generated_user_rows()
+    installed = product_rows({**export(r"HKCU\Software\Classes"),
+                              **export(r"HKCU\Software\Microsoft\Windows\CurrentVersion\Shell Extensions")})
+    check("the rows under HKCU are the registrar's", sorted(rows), sorted((key, name) for key, name, _ in installed))
+    for key, name, data in installed:
+        check(f"HKCU row {key} {name}", True, data in rows.get((key, name), ()))
+    # Add/Remove Programs is Windows Installer's own record too: Windows keeps a per-user
+    # product's entry under HKCU, Wine 8's msiexec under HKLM.
+    check("none of the product's rows under HKEY_LOCAL_MACHINE", [],
+          product_rows(export(r"HKLM\Software"), skip=INSTALLER_RECORDS + (UNINSTALL,)))
 
 
 def main():
     whole_clean = WINE_PREFIX.registry(WHOLE_REGISTRY)
     clean_registry, clean_files = WINE_PREFIX.registry(TOUCHED_KEYS), WINE_PREFIX.files()
-    other = clean_copy()
+    other = None if PER_USER else clean_copy()
     package = windows_path(MSI)
 
     # An older package first, then this one over it: one product afterwards, this
@@ -127,27 +214,25 @@ def main():
     check("install of an older package", 0, timed("install of the older package", "/i", windows_path(older_package())))
     check("the older package's DLL", False, same_bytes(DLL64, WINE_PREFIX.unix_path(INSTALLED[64])))
     check("upgrade", 0, timed("upgrade", "/i", package))
-    installed = WINE_PREFIX.registry(TOUCHED_KEYS)
-    check("one entry in Add/Remove Programs, of this version", [VERSION], list(products(installed).values()))
-    for view, dll in INSTALLED.items():
-        check(f"{view}-bit DLL replaced by this build's", True,
-              same_bytes(DLL64 if view == 64 else DLL32, WINE_PREFIX.unix_path(dll)))
+    everything = WINE_PREFIX.registry(WHOLE_REGISTRY)
+    check("one entry in Add/Remove Programs, of this version", [VERSION], list(products(everything).values()))
+    check_files("upgrade")
 
-    for view, program in UNDO.items():
-        staged = os.path.join(STAGE, "x64" if view == 64 else "x86", "LarkspindleUndo.exe")
-        check(f"{view}-bit Undo program", True, same_bytes(staged, WINE_PREFIX.unix_path(program)))
-    check("the Undo program's Start menu entry", True, os.path.isfile(WINE_PREFIX.unix_path(SHORTCUT)))
+    if PER_USER:
+        check_user_registration()
+        print("msi: the page is not shown: Wine 8's HKEY_CLASSES_ROOT does not show HKCU\\Software\\Classes")
+    else:
+        check_machine_registration(other)
+        check("a 64-bit program's sheet shows the x64 DLL's page", 0, WINE_PREFIX.shows_page_of(CLIENT64, INSTALLED[64]))
+        if RUNS_32BIT:
+            check("a 32-bit program's sheet shows the x86 DLL's page", 0, WINE_PREFIX.shows_page_of(CLIENT32, INSTALLED[32]))
+        else:
+            CHECKS.skip("a 32-bit program's sheet showing the x86 DLL's page", NO_32BIT)
 
-    # The package's own rows hold what regsvr32 writes, in both views.
-    by_regsvr32 = registered_by_regsvr32(other)
-    for view, dll in INSTALLED.items():
-        expected = {"* handler": CLSID, "Directory handler": CLSID, "class": "Larkspindle Class", "server": dll,
-                    "threading model": "Apartment", "approved": "Larkspindle"}
-        check(f"regsvr32's registration, {view}-bit view", expected, by_regsvr32[view])
-        check(f"the package's registration, {view}-bit view", by_regsvr32[view], WINE_PREFIX.registration(CLSID, view))
-
-    check("a 64-bit program's sheet shows the x64 DLL's page", 0, WINE_PREFIX.shows_page_of(CLIENT64, INSTALLED[64]))
-    check("a 32-bit program's sheet shows the x86 DLL's page", 0, WINE_PREFIX.shows_page_of(CLIENT32, INSTALLED[32]))
+    # The other kind of package beside this one is refused, and leaves nothing.
+    before_other = WINE_PREFIX.registry(TOUCHED_KEYS)
+    check("the other kind of package is refused", True, timed("the other kind, refused", "/i", windows_path(OTHER_MSI)) != 0)
+    check("the refused package changed nothing", [], differences(before_other, WINE_PREFIX.registry(TOUCHED_KEYS)))
 
     # A repair puts back a DLL that was deleted. Wine's msiexec has no /f ("Product code
     # treatment not implemented yet"); its properties are what /fa sets.
@@ -163,12 +248,17 @@ def main():
           differences(clean_registry, WINE_PREFIX.registry(TOUCHED_KEYS), empty_keys_count=False))
     check("whole registry after the uninstall", [],
           differences(whole_clean, WINE_PREFIX.registry(WHOLE_REGISTRY), empty_keys_count=False))
-    # The installer's cache folder may stay, empty; the sheets' update check leaves
-    # WinINet's cookie index.
+    # The installer's cache folders (the machine's, and a per-user install's in the
+    # profile) may stay, empty; the sheets' update check leaves WinINet's cookie index;
+    # the profile's emptied Programs folder may stay.
+    caches = (os.path.join("windows", "Installer"), os.path.join("users", "root", "AppData", "Roaming", "Microsoft", "Installer"),
+              os.path.join("users", "root", "AppData", "Local", "Programs"))
     left = {path for path in WINE_PREFIX.files() ^ clean_files
-            if path != os.path.join("windows", "Installer") and not path.endswith(os.path.join("INetCookies", "index.dat"))}
+            if path not in caches and not path.endswith(os.path.join("INetCookies", "index.dat"))}
     check("drive C after the uninstall", [], sorted(left))
-    check("the installer's cache is empty", [], os.listdir(WINE_PREFIX.unix_path(r"C:\windows\Installer")))
+    for cache in caches[:2]:
+        folder = os.path.join(WINE_PREFIX.drive_c, cache)
+        check(f"the installer's cache {cache} is empty", [], os.listdir(folder) if os.path.isdir(folder) else [])
     print(f"msi: the package is {os.path.getsize(MSI)} bytes")
     shutil.rmtree(SCRATCH)
     return CHECKS.finish()

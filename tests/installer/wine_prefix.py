@@ -174,16 +174,23 @@ class WinePrefix:
                 return parts[2]
         return None
 
-    def registration(self, clsid, view):
-        """The six entries registration writes, as one view of the registry holds them."""
-        server = rf"HKCR\CLSID\{clsid}\InprocServer32"
+    def registration(self, clsid, view, as_data=False):
+        """The six entries registration writes, as one view of the registry holds them.
+        as_data reads the 32-bit view where Wine keeps it, with the 64-bit reg, for a
+        prefix that runs no 32-bit program: the class under Classes\Wow6432Node, the
+        approval under Software\Wow6432Node, the handlers in keys both views share."""
+        classes, approved, reader = "HKCR", APPROVED, view
+        if as_data and view == 32:
+            classes, reader = r"HKCR\Wow6432Node", 64
+            approved = APPROVED.replace("\\Software\\", "\\Software\\Wow6432Node\\")
+        server = rf"{classes}\CLSID\{clsid}\InprocServer32"
         return {
-            "* handler": self.query(r"HKCR\*\shellex\PropertySheetHandlers\Larkspindle", None, view),
-            "Directory handler": self.query(r"HKCR\Directory\shellex\PropertySheetHandlers\Larkspindle", None, view),
-            "class": self.query(rf"HKCR\CLSID\{clsid}", None, view),
-            "server": self.query(server, None, view),
-            "threading model": self.query(server, "ThreadingModel", view),
-            "approved": self.query(APPROVED, clsid, view),
+            "* handler": self.query(r"HKCR\*\shellex\PropertySheetHandlers\Larkspindle", None, reader),
+            "Directory handler": self.query(r"HKCR\Directory\shellex\PropertySheetHandlers\Larkspindle", None, reader),
+            "class": self.query(rf"{classes}\CLSID\{clsid}", None, reader),
+            "server": self.query(server, None, reader),
+            "threading model": self.query(server, "ThreadingModel", reader),
+            "approved": self.query(approved, clsid, reader),
         }
 
     def shows_page_of(self, client, dll):
