@@ -1,10 +1,17 @@
-; Larkspindle's Windows installer: both builds of the extension under Program Files,
-; each registered by the regsvr32 of its own architecture, and an uninstaller recorded in
-; Add/Remove Programs; beside each DLL the Undo program, with a Start menu entry. The build
-; passes VERSION, CLSID, DLL64, DLL32, UNDO64, UNDO32, ICON, SITE_URL and OUTFILE.
+; Larkspindle's Windows installer, for all users or for the current user only. For all
+; users: both builds of the extension under Program Files, each registered by the regsvr32
+; of its own architecture. For the current user, without administrator rights: both under
+; the user's local programs folder, registered under HKCU\Software\Classes by the rows
+; the build made from the module's registration script (USER_ROWS64, USER_ROWS32). Either
+; way an uninstaller recorded in Add/Remove Programs, and beside each DLL the Undo
+; program, with a Start menu entry. /CurrentUser installs for the current user silently.
+; The build passes VERSION, CLSID, DLL64, DLL32, UNDO64, UNDO32, USER_ROWS64, USER_ROWS32,
+; ICON, SITE_URL and OUTFILE.
 Unicode true
 Target amd64-unicode
 !include LogicLib.nsh
+!include FileFunc.nsh
+!include nsDialogs.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Larkspindle"
 !define REGSVR32_64 "$SYSDIR\regsvr32.exe"
@@ -13,8 +20,11 @@ Target amd64-unicode
 
 Name "Larkspindle"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\Larkspindle"
-RequestExecutionLevel admin
+!define MACHINE_FOLDER "$PROGRAMFILES64\Larkspindle"
+!define USER_FOLDER "$LOCALAPPDATA\Programs\Larkspindle"
+InstallDir "${MACHINE_FOLDER}"
+; An administrator is asked to elevate; anyone else runs as themselves, for themselves.
+RequestExecutionLevel highest
 SetCompressor /SOLID lzma
 Icon "${ICON}"
 UninstallIcon "${ICON}"
@@ -29,6 +39,11 @@ VIAddVersionKey /LANG=0 "FileDescription" "Larkspindle Setup"
 VIAddVersionKey /LANG=0 "CompanyName" "Larkspindle"
 VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 Larkspindle"
 
+Var PerUser  ; 1 when installing, or installed, for the current user only
+Var ModeAll
+Var ModeMe
+
+Page custom chooseMode chooseModeLeave
 Page directory
 Page instfiles
 UninstPage uninstConfirm
@@ -50,25 +65,128 @@ UninstPage instfiles
 ; Registration creates the shared handler keys when a system lacks them and, as they are
 ; shared, never removes them. Once nothing else lives there they carry no meaning, so
 ; the uninstaller removes a key that holds neither values nor subkeys, and nothing else.
-!macro DeleteKeyIfEmpty KEY
-  EnumRegKey $1 HKCR "${KEY}" 0
-  EnumRegValue $2 HKCR "${KEY}" 0
-  ReadRegStr $3 HKCR "${KEY}" ""
+!macro DeleteKeyIfEmpty ROOT KEY
+  EnumRegKey $1 ${ROOT} "${KEY}" 0
+  EnumRegValue $2 ${ROOT} "${KEY}" 0
+  ReadRegStr $3 ${ROOT} "${KEY}" ""
   ${If} $1 == ""
   ${AndIf} $2 == ""
   ${AndIf} $3 == ""
-    DeleteRegKey /ifempty HKCR "${KEY}"
+    DeleteRegKey /ifempty ${ROOT} "${KEY}"
   ${EndIf}
 !macroend
 
+; The per-user registration rows, as the registrar makes them for each build.
+!include "${USER_ROWS64}"
+!include "${USER_ROWS32}"
+
+; Where this kind of install lives: the shell folders, Add/Remove Programs (SHCTX) and,
+; unless /D= chose one, the folder.
+!macro UseMode UN
+  ${If} $PerUser == 1
+    SetShellVarContext current
+    ${If} $INSTDIR == "${MACHINE_FOLDER}"
+      StrCpy $INSTDIR "${USER_FOLDER}"
+    ${EndIf}
+  ${Else}
+    SetShellVarContext all
+    ${If} $INSTDIR == "${USER_FOLDER}"
+      StrCpy $INSTDIR "${MACHINE_FOLDER}"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Both kinds register the same class, and the shell can load only one: $0 is set to why
+; the chosen kind cannot be installed beside what is there, or left empty.
+Function otherKindPresent
+  StrCpy $0 ""
+  ${If} $PerUser == 1
+    ReadRegStr $1 HKLM "Software\Classes\CLSID\${CLSID}\InprocServer32" "ThreadingModel"
+    ${If} $1 != ""
+      StrCpy $0 "Larkspindle is already installed for all users of this computer. Uninstall that copy first: the shell can use only one."
+    ${EndIf}
+  ${Else}
+    ReadRegStr $1 HKCU "Software\Classes\CLSID\${CLSID}\InprocServer32" "ThreadingModel"
+    ${If} $1 != ""
+      StrCpy $0 "Larkspindle is already installed for you alone. Uninstall that copy first: the shell can use only one."
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Function chooseMode
+  nsDialogs::Create 1018
+  Pop $1
+  ${NSD_CreateLabel} 0 0 100% 24u "Who should be able to rename with Larkspindle?"
+  Pop $1
+  ${NSD_CreateRadioButton} 10u 30u 100% 12u "&Anyone who uses this computer (needs administrator rights)"
+  Pop $ModeAll
+  ${NSD_CreateRadioButton} 10u 46u 100% 12u "Only &me"
+  Pop $ModeMe
+  ${If} $PerUser == 1
+    ${NSD_Check} $ModeMe
+  ${Else}
+    ${NSD_Check} $ModeAll
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function chooseModeLeave
+  ${NSD_GetState} $ModeMe $1
+  ${If} $1 == ${BST_CHECKED}
+    StrCpy $PerUser 1
+  ${Else}
+    StrCpy $PerUser 0
+    UserInfo::GetAccountType
+    Pop $1
+    ${If} $1 != "Admin"
+      MessageBox MB_OK|MB_ICONEXCLAMATION "Installing for everyone needs administrator rights. Run the setup program as administrator, or install only for yourself."
+      Abort
+    ${EndIf}
+  ${EndIf}
+  !insertmacro UseMode ""
+  Call otherKindPresent
+  ${If} $0 != ""
+    MessageBox MB_OK|MB_ICONSTOP "$0"
+    Abort
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   SetRegView 64
-  SetShellVarContext all
+  ; For the current user when asked to, or when there are no administrator rights.
+  StrCpy $PerUser 0
+  UserInfo::GetAccountType
+  Pop $1
+  ${If} $1 != "Admin"
+    StrCpy $PerUser 1
+  ${EndIf}
+  ${GetParameters} $1
+  ClearErrors
+  ${GetOptions} $1 "/CurrentUser" $2
+  ${IfNot} ${Errors}
+    StrCpy $PerUser 1
+  ${EndIf}
+  !insertmacro UseMode ""
+  ${If} ${Silent}
+    Call otherKindPresent
+    ${If} $0 != ""
+      MessageBox MB_OK|MB_ICONSTOP "$0" /SD IDOK
+      SetErrorLevel 4
+      Quit
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
   SetRegView 64
-  SetShellVarContext all
+  ; The uninstaller serves the kind of install it was written for: the current user's
+  ; when that user's Add/Remove Programs names its folder.
+  StrCpy $PerUser 0
+  ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 == $INSTDIR
+    StrCpy $PerUser 1
+  ${EndIf}
+  !insertmacro UseMode "un."
 FunctionEnd
 
 Section "Larkspindle" SecMain
@@ -84,18 +202,26 @@ Section "Larkspindle" SecMain
 
   ; Recorded before registering, so that a failed registration can still be undone
   ; from Add/Remove Programs.
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Larkspindle"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Larkspindle"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "${SITE_URL}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Uninstall.exe,0"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" 2048
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "Larkspindle"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "Larkspindle"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "URLInfoAbout" "${SITE_URL}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Uninstall.exe,0"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" 2048
 
+  ${If} $PerUser == 1
+    ; No regsvr32 here: DllRegisterServer writes for every user, which needs rights
+    ; this user need not have.
+    !insertmacro LarkRegister64
+    !insertmacro LarkRegister32
+    SetRegView 64
+    Goto registered
+  ${EndIf}
   ClearErrors
   ExecWait '"${REGSVR32_64}" /s "$INSTDIR\Larkspindle.dll"' $0
   ${If} ${Errors}
@@ -117,12 +243,19 @@ Section "Larkspindle" SecMain
     ${EndIf}
   ${EndIf}
 
+registered:
   ${If} ${RebootFlag}
     MessageBox MB_OK|MB_ICONINFORMATION "An earlier Larkspindle was in use; restart Windows to finish removing it." /SD IDOK
   ${EndIf}
 SectionEnd
 
 Section "Uninstall"
+  ${If} $PerUser == 1
+    !insertmacro LarkUnregister64
+    !insertmacro LarkUnregister32
+    SetRegView 64
+    Goto files
+  ${EndIf}
   ClearErrors
   ExecWait '"${REGSVR32_64}" /u /s "$INSTDIR\Larkspindle.dll"' $0
   ${If} ${Errors}
@@ -139,11 +272,13 @@ Section "Uninstall"
   ${AndIf} ${FileExists} "$INSTDIR\x86\Larkspindle.dll"
     ExecWait '"${REGSVR32_32}" /u /s "$INSTDIR\x86\Larkspindle.dll"' $0
   ${EndIf}
-  !insertmacro DeleteKeyIfEmpty "*\shellex\PropertySheetHandlers"
-  !insertmacro DeleteKeyIfEmpty "*\shellex"
-  !insertmacro DeleteKeyIfEmpty "Directory\shellex\PropertySheetHandlers"
-  !insertmacro DeleteKeyIfEmpty "Directory\shellex"
-  !insertmacro DeleteKeyIfEmpty "Directory"
+  !insertmacro DeleteKeyIfEmpty HKCR "*\shellex\PropertySheetHandlers"
+  !insertmacro DeleteKeyIfEmpty HKCR "*\shellex"
+  !insertmacro DeleteKeyIfEmpty HKCR "Directory\shellex\PropertySheetHandlers"
+  !insertmacro DeleteKeyIfEmpty HKCR "Directory\shellex"
+  !insertmacro DeleteKeyIfEmpty HKCR "Directory"
+
+files:
 
   Delete /REBOOTOK "$INSTDIR\Larkspindle.dll"
   Delete /REBOOTOK "$INSTDIR\Larkspindle.dll.old"
@@ -157,7 +292,7 @@ Section "Uninstall"
   ; Never RMDir /r: files the user put in the folder stay, and so does the folder.
   RMDir "$INSTDIR\x86"
   RMDir "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 
   ${If} ${RebootFlag}
     MessageBox MB_OK|MB_ICONINFORMATION "Larkspindle is in use; restart Windows to finish removing its files." /SD IDOK

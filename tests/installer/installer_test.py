@@ -2,10 +2,12 @@
 """Installs and uninstalls Larkspindle with its real installer in a Wine prefix of its own,
 and compares the registry and drive C before the install and after the uninstall.
 
-    installer_test.py --version V --clsid {GUID} win64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32
+    installer_test.py --version V --clsid {GUID} [--user-rows DIR] win64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32
     installer_test.py --version V --clsid {GUID} wow64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32 CLIENT64 CLIENT32
 
-With win64, the prefix is the host's 64-bit Wine without a working 32-bit regsvr32.
+With win64, the prefix is the host's 64-bit Wine without a working 32-bit regsvr32; an
+install for the current user only (/CurrentUser) is checked there too, its rows against
+the registrar's per-user rows in DIR (rows-x64.txt, rows-x86.txt).
 With wow64, it is a 64-bit system with the 32-bit subsystem: both registrations are
 checked in both registry views, and the real-client test of each build shows the Rename
 page of its own DLL from the Properties sheet.
@@ -17,11 +19,12 @@ import sys
 import tempfile
 
 from wine_prefix import (CLASSES, UNINSTALL as UNINSTALL_KEYS, APPROVED, WHOLE_REGISTRY, WinePrefix, differences,
-                         enter_session, reg_string, reg_text, same_bytes, value, windows_path)
+                         enter_session, product_rows, reg_string, reg_text, same_bytes, user_rows, value, windows_path)
 
 arguments = argparse.ArgumentParser()
 arguments.add_argument("--version", required=True)
 arguments.add_argument("--clsid", required=True)
+arguments.add_argument("--user-rows")
 arguments.add_argument("kind", choices=("win64", "wow64"))
 arguments.add_argument("files", nargs="+")
 ARGS = arguments.parse_args()
@@ -33,6 +36,9 @@ from checks import Checks  # noqa: E402
 
 UNINSTALL = UNINSTALL_KEYS + r"\Larkspindle"
 SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Undo a Larkspindle rename.lnk"
+USER_SHORTCUT = r"C:\users\root\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Undo a Larkspindle rename.lnk"
+USER_FOLDER = r"C:\users\root\AppData\Local\Programs\Larkspindle"
+USER_UNINSTALL = UNINSTALL.replace("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER")
 # The user's rename journal, which an uninstall leaves alone.
 JOURNAL = r"C:\users\root\AppData\Local\Larkspindle\Journal\20261210-000000-000.txt"
 SCRATCH = tempfile.mkdtemp(prefix="lark-setup-")
@@ -63,23 +69,27 @@ def install(*args):
     return run_exact(" ".join([f'"{windows_path(SETUP)}"', "/S", *args]))
 
 
-def uninstall(snapshot):
+def uninstall(snapshot, entry=UNINSTALL):
     """Runs the uninstaller that Add/Remove Programs names, as it runs itself: copied
     out of the folder it removes, and told where that folder is."""
-    exe = reg_text(value(snapshot, UNINSTALL, "UninstallString")).strip('"')
+    exe = reg_text(value(snapshot, entry, "UninstallString")).strip('"')
     copy = os.path.join(SCRATCH, "Uninstall.exe")
     shutil.copy(unix_path(exe), copy)
     return run_exact(f'"{windows_path(copy)}" /S _?=' + exe.rsplit("\\", 1)[0])
 
 
-def check_installed(snapshot, folder, label):
-    dll = folder + "\\Larkspindle.dll"
-    check(f"{label}: 64-bit DLL", True, same_bytes(DLL64, unix_path(dll)))
+def check_files(folder, shortcut, label):
+    check(f"{label}: 64-bit DLL", True, same_bytes(DLL64, unix_path(folder + "\\Larkspindle.dll")))
     check(f"{label}: 32-bit DLL", True, same_bytes(DLL32, unix_path(folder + "\\x86\\Larkspindle.dll")))
     check(f"{label}: uninstaller", True, os.path.isfile(unix_path(folder + "\\Uninstall.exe")))
     check(f"{label}: Undo programs", [True, True], [same_bytes(UNDO64, unix_path(folder + "\\LarkspindleUndo.exe")),
                                                     same_bytes(UNDO32, unix_path(folder + "\\x86\\LarkspindleUndo.exe"))])
-    check(f"{label}: Start menu entry", True, os.path.isfile(unix_path(SHORTCUT)))
+    check(f"{label}: Start menu entry", True, os.path.isfile(unix_path(shortcut)))
+
+
+def check_installed(snapshot, folder, label):
+    dll = folder + "\\Larkspindle.dll"
+    check_files(folder, SHORTCUT, label)
     for kind in ("*", "Directory"):
         check(f"{label}: {kind} handler", reg_string(CLSID),
               value(snapshot, rf"{CLASSES}\{kind}\shellex\PropertySheetHandlers\Larkspindle", "@"))
@@ -183,7 +193,31 @@ def main():
     check("registry after uninstall without the DLL", [], differences(clean_registry, registry()))
     check("files after uninstall without the DLL", [], sorted(files() ^ clean_files))
 
-    check("whole registry after three rounds", [], differences(whole_clean, registry(WHOLE_REGISTRY)))
+    # For the current user only: the registrar's rows under HKCU, nothing under HKLM, no
+    # per-machine install beside it, and nothing left after its uninstall.
+    check("install for the current user", 0, install("/CurrentUser"))
+    check_files(USER_FOLDER, USER_SHORTCUT, "current user")
+    rows = user_rows(ARGS.user_rows, USER_FOLDER)
+    installed_rows = WINE_PREFIX.user_registration(CLSID)
+    check("current user: the rows under HKCU are the registrar's", sorted(rows),
+          sorted((key, name) for key, name, _ in installed_rows))
+    for key, name, data in installed_rows:
+        check(f"current user: HKCU row {key} {name}", True, data in rows.get((key, name), ()))
+    check("current user: none of the product's rows under HKEY_LOCAL_MACHINE", [],
+          product_rows(WINE_PREFIX.export(r"HKLM\Software"), CLSID))
+    installed = registry()
+    check("current user: Add/Remove Programs", reg_string("Larkspindle"), value(installed, USER_UNINSTALL, "DisplayName"))
+    check("an install for all users beside it is refused", 4, install())
+    check("the refused install changed nothing", [], differences(installed, registry()))
+    check("uninstall for the current user", 0, uninstall(installed, USER_UNINSTALL))
+    # A fresh Wine prefix has neither HKCU\Software\Classes nor HKCU's Uninstall key, which
+    # every Windows has: emptied, they may stay, as may the profile's Programs folder.
+    check("registry after the current user's uninstall", [],
+          differences(clean_registry, registry(), empty_keys_count=False))
+    check("files after the current user's uninstall", [],
+          sorted((files() ^ clean_files) - {os.path.join("users", "root", "AppData", "Local", "Programs")}))
+
+    check("whole registry after four rounds", [], differences(whole_clean, registry(WHOLE_REGISTRY), empty_keys_count=False))
     shutil.rmtree(SCRATCH)
     return CHECKS.finish()
 

@@ -30,7 +30,7 @@ import tempfile
 import time
 
 from wine_prefix import (CLASSES, CMAKE, UNINSTALL, WHOLE_REGISTRY, WinePrefix, differences, enter_session,
-                         parse_reg, reg_text, same_bytes, windows_path)
+                         product_rows, reg_text, same_bytes, user_rows, windows_path)
 
 arguments = argparse.ArgumentParser()
 arguments.add_argument("--version", required=True)
@@ -114,40 +114,6 @@ def products(snapshot):
             if "\\Uninstall\\" in key and values.get("DisplayName") == '"Larkspindle"'}
 
 
-def export(root):
-    path = os.path.join(SCRATCH, "export.reg")
-    WINE_PREFIX.wine("reg", "export", root, windows_path(path), "/y")
-    if not os.path.exists(path):
-        return {}
-    with open(path, "rb") as f:
-        keys = parse_reg(f.read().decode("utf-16"))
-    os.remove(path)
-    return keys
-
-
-def product_rows(snapshot, skip=()):
-    """(key, name, data) of every value whose key or data names the class or the product."""
-    return sorted((key, name, data) for key, values in snapshot.items() for name, data in values.items()
-                  if not key.startswith(skip) and any(mark in (key + data).lower() for mark in (CLSID.lower(), "larkspindle")))
-
-
-def generated_user_rows():
-    """The rows the registrar generates for a per-user install, as an export shows them.
-    Wine 8 keeps one HKCU\\Software\\Classes for both views, so where the x64 and the x86
-    row share a key and a name, Wine holds one of the two; Windows keeps the x86 one under
-    Classes\\Wow6432Node. Both are allowed here."""
-    rows = {}
-    for view, folder in ((64, FOLDER + "\\"), (32, FOLDER + "\\x86\\")):
-        with open(os.path.join(STAGE, f"rows-x{'64' if view == 64 else '86'}.txt")) as f:
-            for line in f.read().splitlines():
-                _, root, key, name, data = line.split("\t")
-                data = data.replace("[INSTALLDIR]", FOLDER + "\\").replace("[X86DIR]", FOLDER + "\\x86\\")
-                name = "@" if name == "" else name
-                rows.setdefault((r"HKEY_CURRENT_USER" + "\\" + key, name), set()).add(
-                    '"' + data.replace("\\", "\\\\") + '"')
-    return rows
-
-
 def check_files(label):
     for view in (64, 32):
         check(f"{label}: {view}-bit DLL is this build's", True,
@@ -191,16 +157,15 @@ def check_machine_registration(other):
 
 
 def check_user_registration():
-    rows = generated_user_rows()
-    installed = product_rows({**export(r"HKCU\Software\Classes"),
-                              **export(r"HKCU\Software\Microsoft\Windows\CurrentVersion\Shell Extensions")})
+    rows = user_rows(STAGE, FOLDER)
+    installed = WINE_PREFIX.user_registration(CLSID)
     check("the rows under HKCU are the registrar's", sorted(rows), sorted((key, name) for key, name, _ in installed))
     for key, name, data in installed:
         check(f"HKCU row {key} {name}", True, data in rows.get((key, name), ()))
     # Add/Remove Programs is Windows Installer's own record too: Windows keeps a per-user
     # product's entry under HKCU, Wine 8's msiexec under HKLM.
     check("none of the product's rows under HKEY_LOCAL_MACHINE", [],
-          product_rows(export(r"HKLM\Software"), skip=INSTALLER_RECORDS + (UNINSTALL,)))
+          product_rows(WINE_PREFIX.export(r"HKLM\Software"), CLSID, skip=INSTALLER_RECORDS + (UNINSTALL,)))
 
 
 def main():

@@ -92,6 +92,30 @@ def differences(before, after, empty_keys_count=True):
     return lines
 
 
+def product_rows(snapshot, clsid, skip=()):
+    """(key, name, data) of every value whose key or data names the class or the product,
+    leaving out keys below the prefixes in skip."""
+    return sorted((key, name, data) for key, values in snapshot.items() for name, data in values.items()
+                  if not key.startswith(skip) and any(mark in (key + data).lower() for mark in (clsid.lower(), "larkspindle")))
+
+
+def user_rows(rows_folder, folder):
+    """{(key, value name): the data each build's per-user row may leave}, from the
+    registrar's rows (rows-x64.txt, rows-x86.txt) for DLLs installed in `folder`. Wine 8
+    keeps one HKCU\\Software\\Classes for both views, so where the x64 and the x86 row
+    share a key and a name, Wine holds one of the two; Windows keeps the x86 one under
+    Classes\\Wow6432Node. Either is allowed."""
+    rows = {}
+    for build in ("x64", "x86"):
+        with open(os.path.join(rows_folder, f"rows-{build}.txt")) as f:
+            for line in f.read().splitlines():
+                _, root, key, name, data = line.split("\t")
+                data = data.replace("[INSTALLDIR]", folder + "\\").replace("[X86DIR]", folder + "\\x86\\")
+                assert root == "HKCU", line
+                rows.setdefault((r"HKEY_CURRENT_USER" + "\\" + key, name or "@"), set()).add(reg_string(data))
+    return rows
+
+
 def same_bytes(a, b):
     if not os.path.exists(b):
         return False
@@ -160,6 +184,24 @@ class WinePrefix:
             rel = os.path.relpath(folder, self.drive_c)
             found.update(os.path.join(rel, n) for n in dirs + names)
         return found
+
+    def export(self, root):
+        """One key and everything below it as {key: {value name: data as written}}, by
+        the 64-bit reg; empty when the key does not exist."""
+        path = os.path.join(self.scratch, "export.reg")
+        self.wine("reg", "export", root, windows_path(path), "/y")
+        if not os.path.exists(path):
+            return {}
+        with open(path, "rb") as f:
+            keys = parse_reg(f.read().decode("utf-16"))
+        os.remove(path)
+        return keys
+
+    def user_registration(self, clsid):
+        """What a per-user install registered: the product's rows under HKCU's classes and
+        approvals."""
+        return product_rows({**self.export(r"HKCU\Software\Classes"),
+                             **self.export(r"HKCU\Software\Microsoft\Windows\CurrentVersion\Shell Extensions")}, clsid)
 
     def query(self, key, name, view):
         """The data of a string value in one registry view, or None. Each view is read by
