@@ -41,8 +41,7 @@ openssl pkcs12 -export -out signer.p12 -inkey signer.key -in signer.pem -passout
 
 signed=()
 for artifact in "${artifacts[@]}"; do
-  copy=$work/$(basename "$artifact")
-  [[ $copy == *.dll ]] && copy=${copy%.dll}-$((${#signed[@]})).dll  # both builds are Larkspindle.dll
+  copy=$work/${#signed[@]}-$(basename "$artifact")  # both builds share their names
   cp "$artifact" "$copy"
   expect 1 "$(basename "$artifact") is refused before the test signs it" osslsigncode verify -CAfile authority.pem -in "$copy"
   signed+=("$copy")
