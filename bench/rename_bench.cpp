@@ -541,8 +541,6 @@ void benchSelection(Win32FileSystem& disk, HWND owner, const std::wstring& base,
   reportSelection(figures, true, renames != 0);
 }
 
-// Rename of that many files through the page's own action, and the results dialog with
-// one row (and icon) for each of them.
 // The same renames with and without their journal, side by side in one run.
 void benchJournal(Win32FileSystem& disk, const std::vector<std::wstring>& files, const std::wstring& base) {
   Win32JournalFolder journals(base + L"\\journal");
@@ -560,6 +558,8 @@ void benchJournal(Win32FileSystem& disk, const std::vector<std::wstring>& files,
   report("journaled Rename against the same Rename without (information)", {journaled.total, plain.total}, 0);
 }
 
+// Rename of that many files through the page's own action, and the results dialog with
+// one row (and icon) for each of them.
 void benchRenamesAndDialog(Win32FileSystem& disk, HWND owner, const std::wstring& base, int renames) {
   const std::wstring folder = base + L"\\renames";
   CreateDirectoryW(folder.c_str(), nullptr);
