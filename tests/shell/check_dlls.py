@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Inspects both builds of Larkspindle.dll as PE files: exports, imports, resources.
+"""Inspects both builds of Larkspindle.dll and of LarkspindleUndo.exe as PE files:
+exports, imports, resources.
 
-  check_dlls.py X86_64_DLL I686_DLL VERSION
+  check_dlls.py X86_64_DLL I686_DLL VERSION X86_64_UNDO I686_UNDO
 """
 import os
 import re
@@ -30,6 +31,7 @@ def identifiers(*headers):
 
 
 IDS = identifiers("shell/resource_ids.h", "engine/page_controls.h")
+UNDO_IDS = identifiers("undo/undo_ids.h")
 
 
 def resources(pe):
@@ -87,7 +89,28 @@ def inspect(path, machine, architecture):
           (strings.get("FileDescription"), strings.get("FileVersion"), strings.get("OriginalFilename")))
 
 
+def inspect_undo(path, machine, architecture):
+    """The Undo program: its architecture, a window program needing no runtime DLL and no
+    elevation, the results dialog it shares with the DLL, and its version."""
+    pe = pefile.PE(path)
+    check(f"{path} machine", machine, pe.FILE_HEADER.Machine)
+    check(f"{path} a window program", 2, pe.OPTIONAL_HEADER.Subsystem)
+    dlls = sorted(i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT)
+    check(f"{path} no mingw runtime", [], [d for d in dlls if d.startswith(("libgcc", "libstdc++", "libwinpthread"))])
+    found = resources(pe)
+    check(f"{path} dialogs", True, {(5, UNDO_IDS["kRunsDialog"]), (5, IDS["kResultsDialog"])} <= set(found))
+    manifest = found[(24, UNDO_IDS["kUndoManifest"])][1].decode("utf-8")
+    check(f"{path} manifest", (2, True, True), (manifest.count(f'processorArchitecture="{architecture}"'),
+                                               'level="asInvoker"' in manifest, "Common-Controls" in manifest))
+    strings = {k.decode(): v.decode() for table in pe.FileInfo[0] if hasattr(table, "StringTable")
+               for st in table.StringTable for k, v in st.entries.items()}
+    check(f"{path} version strings", ("Undo a Larkspindle rename", ", ".join(VERSION.split(".")), "LarkspindleUndo.exe"),
+          (strings.get("FileDescription"), strings.get("FileVersion"), strings.get("OriginalFilename")))
+
+
 VERSION = sys.argv[3]
 inspect(sys.argv[1], 0x8664, "amd64")
 inspect(sys.argv[2], 0x14C, "X86")
+inspect_undo(sys.argv[4], 0x8664, "amd64")
+inspect_undo(sys.argv[5], 0x14C, "X86")
 sys.exit(CHECKS.finish())
