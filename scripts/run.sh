@@ -4,7 +4,8 @@
 # that tree's private Wine prefix and opens Wine's own Properties sheet of sample files
 # with the Rename tab in front.
 #   run.sh           show the page (on $DISPLAY when set, else on Xvfb), write screenshots
-#   run.sh --demo    also type a pattern, run Test and Rename, and print the listings
+#   run.sh --demo    also type a pattern, run Test and Rename, print the listings, and take
+#                    the rename back with the Undo program
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -42,6 +43,12 @@ for tree in win64 win32; do
     bash scripts/demo-preview.sh "$tree" "$samples"
     timeout -k 5 600 cmake/wine.sh "build/$tree/lark-show.exe" $LARK_RUN_ARGS "$(windows "$shot")" \
       "$(windows "$samples")" IMG_0001.JPG IMG_0002.JPG report-draft.txt
+    if [[ " $LARK_RUN_ARGS " == *" --demo "* ]]; then
+      echo "LarkspindleUndo /last /quiet, from the journal the Rename wrote:"
+      status=0
+      timeout -k 5 120 cmake/wine.sh "build/$tree/bin/LarkspindleUndo.exe" /last /quiet || status=$?
+      echo "exit code $status; the samples now: $(cd "$samples" && ls | tr "\n" "|")"
+    fi
   ' run "$tree" "$samples" "$shot"
   if [[ -f $shot ]] && convert "$shot" "${shot%.bmp}.png" 2>/dev/null; then
     echo "screenshot of the $tree page: ${shot%.bmp}.png"
