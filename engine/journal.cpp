@@ -349,11 +349,13 @@ bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
          });
 }
 
+bool liesBelow(const std::wstring& path, const std::wstring& folder) {
+  return path.size() > folder.size() && sameIgnoringCase(path.substr(0, folder.size()), folder);
+}
+
 bool liesBelowFolders(const std::wstring& path, const std::vector<std::wstring>& folders) {
   if (!isSoundPath(path, false)) return false;
-  return std::any_of(folders.begin(), folders.end(), [&path](const std::wstring& folder) {
-    return path.size() > folder.size() && sameIgnoringCase(path.substr(0, folder.size()), folder);
-  });
+  return std::any_of(folders.begin(), folders.end(), [&path](const std::wstring& folder) { return liesBelow(path, folder); });
 }
 
 bool parseJournal(const std::string& text, JournalRun& run, std::wstring& error) {
@@ -361,11 +363,10 @@ bool parseJournal(const std::string& text, JournalRun& run, std::wstring& error)
   return JournalParser(run, error).parse(text);
 }
 
-std::string settledLines(const JournalRun& before, const JournalRun& after) {
+std::string settledLines(const JournalRun& run, const std::vector<std::size_t>& settled) {
   std::string lines;
-  for (std::size_t i = 0; i < after.rows.size(); ++i) {
-    if (before.rows[i].outcome != RowOutcome::pending) continue;
-    lines += row("settled", i) + (after.rows[i].outcome == RowOutcome::renamed ? "\trenamed\n" : "\tuntouched\n");
+  for (const std::size_t i : settled) {
+    lines += row("settled", i) + (run.rows[i].outcome == RowOutcome::renamed ? "\trenamed\n" : "\tuntouched\n");
   }
   return lines + "end\n";
 }

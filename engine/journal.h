@@ -89,8 +89,9 @@ constexpr std::size_t kLargestJournal = 128u << 20;
 // Reads a journal's text; on failure returns false and says why in error.
 bool parseJournal(const std::string& text, JournalRun& run, std::wstring& error);
 
-// Outcome lines for rows settled after the run was cut short, and the end mark.
-std::string settledLines(const JournalRun& before, const JournalRun& after);
+// Outcome lines for the given rows (by position), settled after the run was cut short,
+// and the end mark.
+std::string settledLines(const JournalRun& run, const std::vector<std::size_t>& settled);
 
 // UTF-8 with %XX for control characters and '%', %uXXXX for a lone surrogate; and back
 // (false when the text is not what toJournalText makes).
@@ -100,6 +101,8 @@ bool fromJournalText(const std::string& text, std::wstring& wide);
 // True when path is absolute, holds no character a name cannot, no "." or ".." part,
 // and lies strictly below one of the folders (compared without regard to case).
 bool liesBelowFolders(const std::wstring& path, const std::vector<std::wstring>& folders);
+// True when path starts with folder (compared without regard to case) and goes on.
+bool liesBelow(const std::wstring& path, const std::wstring& folder);
 // Equal but for letter case, as Windows compares names.
 bool sameIgnoringCase(const std::wstring& a, const std::wstring& b);
 

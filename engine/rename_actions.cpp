@@ -6,6 +6,7 @@
 #include <new>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "engine/candidates.h"
@@ -150,11 +151,11 @@ RunJournal openJournal(const RenameState& state, const RenamePlan& plan) {
     head.replace = state.replaceFormat;
     head.renameFolders = state.renameFolders;
     head.searchSubfolders = state.searchSubfolders;
-    std::unordered_map<std::wstring, bool> seen;
+    std::unordered_set<std::wstring> seen;
     rows.reserve(plan.size());
     for (const RenameEntry& entry : plan) {
       if (entry.failed) continue;
-      if (seen.emplace(entry.baseFolder, true).second) head.folders.push_back(entry.baseFolder);
+      if (seen.insert(entry.baseFolder).second) head.folders.push_back(entry.baseFolder);
       rows.push_back({entry.baseFolder + entry.currentPath, entry.baseFolder + entry.newPath, RowOutcome::pending, {}});
     }
   } catch (const std::bad_alloc&) {

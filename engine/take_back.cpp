@@ -14,7 +14,7 @@ bool exists(FileSystem& fileSystem, const std::wstring& path) { return fileSyste
 // The run's folder that a path lies below, for the listing's relative paths.
 const std::wstring& folderOf(const JournalRun& run, const std::wstring& path) {
   for (const std::wstring& folder : run.head.folders) {
-    if (path.size() > folder.size() && sameIgnoringCase(path.substr(0, folder.size()), folder)) return folder;
+    if (liesBelow(path, folder)) return folder;
   }
   return run.head.folders.front();  // the journal's reader has made sure one holds it
 }
@@ -36,13 +36,17 @@ std::wstring refusal(const JournalRow& row, const ItemStamp& now, FileSystem& fi
 
 }  // namespace
 
-void settleRun(JournalRun& run, FileSystem& fileSystem) {
-  for (JournalRow& row : run.rows) {
+std::vector<std::size_t> settleRun(JournalRun& run, FileSystem& fileSystem) {
+  std::vector<std::size_t> settled;
+  for (std::size_t i = 0; i < run.rows.size(); ++i) {
+    JournalRow& row = run.rows[i];
     if (row.outcome != RowOutcome::pending) continue;
     const bool renamed = exists(fileSystem, row.to) && (sameIgnoringCase(row.from, row.to) || !exists(fileSystem, row.from));
     row.outcome = renamed ? RowOutcome::renamed : RowOutcome::untouched;
+    settled.push_back(i);
   }
   run.ended = true;
+  return settled;
 }
 
 std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem) {
@@ -59,9 +63,8 @@ std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem) {
       std::unique_ptr<JournalFile> file = journals.reopen(name);
       kept.inProgress = !file;
       if (file) {
-        const JournalRun before = kept.run;
-        settleRun(kept.run, fileSystem);
-        file->append(settledLines(before, kept.run), true);
+        const std::vector<std::size_t> settled = settleRun(kept.run, fileSystem);
+        file->append(settledLines(kept.run, settled), true);
       }
     }
     runs.push_back(std::move(kept));

@@ -20,8 +20,8 @@ struct KeptRun {
 
 // Gives every row without an outcome the one the disk shows: renamed when its new path
 // exists and its old one does not (for a change of letter case alone, when the new path
-// exists), untouched otherwise.
-void settleRun(JournalRun& run, FileSystem& fileSystem);
+// exists), untouched otherwise. Returns the positions of the rows it settled.
+std::vector<std::size_t> settleRun(JournalRun& run, FileSystem& fileSystem);
 
 // Every journal of the folder, newest first. A run that was cut short and is no longer
 // held is settled, and its settlement added to its journal.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -76,12 +77,12 @@ void printNsis(const std::vector<Row>& rows, const std::string& view) {
               << nsisText(row.data) << '\n';
   }
   std::cout << "!macroend\n!macro LarkUnregister" << view << "\n  SetRegView " << view << '\n';
-  std::set<std::pair<std::size_t, std::string>> emptied;  // deepest first: by depth, then name
+  std::set<std::pair<std::size_t, std::string>, std::greater<>> emptied;  // by depth, deepest first
   for (const Row& row : rows) {
     std::cout << "  DeleteRegValue " << row.root << ' ' << nsisText(row.subkey) << ' ' << nsisText(row.name) << '\n';
     for (std::string key = row.subkey; !isStandingKey(key) && key.find('\\') != std::string::npos;
          key = key.substr(0, key.rfind('\\'))) {
-      emptied.emplace(~static_cast<std::size_t>(std::count(key.begin(), key.end(), '\\')), key);
+      emptied.emplace(static_cast<std::size_t>(std::count(key.begin(), key.end(), '\\')), key);
     }
   }
   for (const auto& [depth, key] : emptied) {
