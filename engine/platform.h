@@ -51,6 +51,10 @@ class FileSystem {
   virtual std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) = 0;
   // Renames one item, full path to full path; 0 on success, the platform's code otherwise.
   virtual int renameItem(const std::wstring& from, const std::wstring& to) = 0;
+  // The form in which this file system compares names: two paths name one item when
+  // their keys are equal. Windows ignores letter case by a table of its own (the rule of
+  // CompareStringOrdinal), which neither the C runtime nor the engine can know.
+  virtual std::wstring nameKey(const std::wstring& path) = 0;
   // The stamp of a full path; not known when the path cannot be read. A file system
   // that keeps no sizes or times reports only what its attributes say.
   virtual ItemStamp stamp(const std::wstring& path) {

@@ -100,8 +100,10 @@ PreviewTexts composePreview(const RenameState& state, const NameTransformer& tra
     const TransformResult result = transformer.transform(example.name);
     if (result.success) {
       replaced = true;
-      // Said at once, rather than only when Test is pressed.
-      const std::wstring refusal = newNameRefusal(result.text, example.folderLength + result.text.size());
+      // Said at once, rather than only when Test is pressed; the empty name that stands
+      // for folders that are not renamed names no item.
+      const std::wstring refusal =
+          example.name.empty() ? std::wstring() : newNameRefusal(result.text, example.folderLength + result.text.size());
       texts.replace = refusal.empty() ? L"\"" + result.text + L"\"" : refusal;
     } else {
       texts.replace = L"Invalid format - " + result.text;

@@ -14,49 +14,78 @@
 
 namespace lark {
 
-RenamePlan buildPlan(const RenameState& state, FileSystem& fileSystem) {
-  RenamePlan plan;
-  collectCandidates(state, plan, fileSystem);
-  plan.erase(std::remove_if(plan.begin(), plan.end(),
-                            [](const RenameEntry& entry) { return entry.currentPath == entry.newPath; }),
-             plan.end());
+namespace {
 
-  // Every member of a group that shares a destination is refused, the first included:
-  // the destinations are all taken from the plan before any row is marked. Failed rows
-  // join in with their empty destination.
-  // Sorted by hash, with the paths themselves compared only within a run of equal
+// Whether a row lies inside the folder of another row of the same selected item's walk.
+bool liesInside(const RenameEntry& row, const RenameEntry& folder) {
+  const std::wstring& outer = folder.originalPath;
+  return row.originalPath.size() > outer.size() && row.originalPath[outer.size()] == L'\\' &&
+         row.baseFolder == folder.baseFolder && row.originalPath.compare(0, outer.size(), outer) == 0;
+}
+
+// Marks every row of a group whose destinations are one name to the file system, the
+// first included: the destinations are all taken from the plan before any row is
+// marked. Failed rows join in with their empty destination. Exactly equal paths are one
+// name under any rule, so this marks all that an exact comparison would, and more.
+void markSharedDestinations(RenamePlan& plan, FileSystem& fileSystem) {
+  // Sorted by hash, with the names themselves compared only within a run of equal
   // hashes: sorting 100,000 paths that share long folder prefixes, or a hash table
   // with a node for each, costs more than collecting them.
-  std::vector<std::pair<std::size_t, std::size_t>> byHash;  // hash of newPath, row
+  std::vector<std::pair<std::size_t, std::size_t>> byHash;  // hash of the destination's key, row
   byHash.reserve(plan.size());
   const std::hash<std::wstring_view> hash;
-  for (std::size_t i = 0; i < plan.size(); ++i) byHash.emplace_back(hash(plan[i].newPath), i);
+  for (std::size_t i = 0; i < plan.size(); ++i) byHash.emplace_back(hash(fileSystem.nameKey(plan[i].newPath)), i);
   std::sort(byHash.begin(), byHash.end());
   std::vector<bool> shared(plan.size(), false);
-  auto pathOf = [&plan](const std::pair<std::size_t, std::size_t>& row) -> const std::wstring& {
-    return plan[row.second].newPath;
-  };
   for (std::size_t run = 0; run < byHash.size();) {
     std::size_t end = run + 1;
     while (end < byHash.size() && byHash[end].first == byHash[run].first) ++end;
     if (end - run > 1) {
-      // Equal hashes: order the run by path, so that equal paths sit side by side.
-      std::sort(byHash.begin() + run, byHash.begin() + end,
-                [&](const auto& a, const auto& b) { return pathOf(a) < pathOf(b); });
-      for (std::size_t i = run + 1; i < end; ++i) {
-        if (pathOf(byHash[i]) == pathOf(byHash[i - 1])) shared[byHash[i].second] = shared[byHash[i - 1].second] = true;
+      // Equal hashes: order the run by key, so that equal keys sit side by side.
+      std::vector<std::pair<std::wstring, std::size_t>> keys;
+      for (std::size_t i = run; i < end; ++i) keys.emplace_back(fileSystem.nameKey(plan[byHash[i].second].newPath), byHash[i].second);
+      std::sort(keys.begin(), keys.end());
+      for (std::size_t i = 1; i < keys.size(); ++i) {
+        if (keys[i].first == keys[i - 1].first) shared[keys[i].second] = shared[keys[i - 1].second] = true;
       }
     }
     run = end;
   }
   for (std::size_t i = 0; i < plan.size(); ++i) {
-    if (plan[i].failed) shared[i] = false;
-  }
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    if (!shared[i]) continue;
+    if (!shared[i] || plan[i].failed) continue;
     plan[i].failed = true;
     plan[i].errorText = plan[i].newPath + kSharedDestinationError;
   }
+}
+
+// A refused folder keeps its name, so the rows inside it, which address their items under
+// its new name, would reach whatever else stands there. A walk lists a folder's contents
+// right after the folder's own row, so one pass finds them.
+void markRowsInsideRefusedFolders(RenamePlan& plan) {
+  const RenameEntry* refused = nullptr;
+  for (RenameEntry& entry : plan) {
+    if (refused != nullptr && liesInside(entry, *refused)) {
+      if (!entry.failed) {
+        entry.failed = true;
+        entry.errorText = folderKeepsItsNameError(refused->originalPath);
+      }
+      continue;
+    }
+    refused = entry.failed ? &entry : nullptr;
+  }
+}
+
+}  // namespace
+
+RenamePlan buildPlan(const RenameState& state, FileSystem& fileSystem) {
+  RenamePlan plan;
+  collectCandidates(state, plan, fileSystem);
+  // Exactly: a change of letter case alone is a change.
+  plan.erase(std::remove_if(plan.begin(), plan.end(),
+                            [](const RenameEntry& entry) { return entry.currentPath == entry.newPath; }),
+             plan.end());
+  markSharedDestinations(plan, fileSystem);
+  markRowsInsideRefusedFolders(plan);
   return plan;
 }
 
@@ -181,9 +210,22 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
   // can still be taken back.
   RunJournal journal = openJournal(state, plan);
   std::size_t journalRow = 0;
+  const RenameEntry* keptItsName = nullptr;  // the last folder row not renamed, refused or failed
   for (RenameEntry& entry : plan) {
-    if (entry.failed) continue;
+    const bool inside = keptItsName != nullptr && liesInside(entry, *keptItsName);
+    if (entry.failed) {
+      if (!inside) keptItsName = &entry;
+      continue;
+    }
     const std::size_t row = journalRow++;
+    if (inside) {
+      // Never attempted: under the folder's new name another item may stand.
+      entry.failed = true;
+      entry.errorText = kFileOperationError;
+      journal.failed(row);
+      continue;
+    }
+    keptItsName = nullptr;
     std::wstring before = entry.baseFolder + entry.currentPath;
     std::wstring after = entry.baseFolder + entry.newPath;
     const ItemStamp stamp = journal.active() ? fileSystem.stamp(before) : ItemStamp();
@@ -191,6 +233,7 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
       entry.failed = true;
       entry.errorText = kFileOperationError;
       journal.failed(row);
+      keptItsName = &entry;
       continue;
     }
     journal.renamed(row, stamp);

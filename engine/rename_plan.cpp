@@ -31,11 +31,24 @@ std::wstring newNameRefusal(const std::wstring& newName, std::size_t newPathLeng
     }
     return invalidNameError(shown, L"names cannot contain < > : \" | ? * or control characters");
   }
+  // Windows drops a name's trailing dots and spaces: the item would end under another
+  // name than the one planned, or under its folder's own.
+  if (newName.empty()) return invalidNameError(newName, L"names cannot be empty");
+  if (newName.find_first_not_of(L". ") == std::wstring::npos) {
+    return invalidNameError(newName, L"names cannot be only dots and spaces");
+  }
+  if (newName.back() == L'.' || newName.back() == L' ') {
+    return invalidNameError(newName, L"names cannot end in a dot or a space");
+  }
   if (isReservedDeviceName(newName)) return invalidNameError(newName, L"Windows reserves it for a device");
   if (newPathLength > kLongestReachablePath) {
     return invalidNameError(newName, pathLengthReason(L"the new path would be ", newPathLength));
   }
   return std::wstring();
+}
+
+std::wstring folderKeepsItsNameError(const std::wstring& folderPath) {
+  return L"[ERROR: Not renamed: its folder \"" + folderPath + L"\" is not renamed]";
 }
 
 std::wstring folderContentsTooLongError(const std::wstring& newName, std::size_t longestInside) {

@@ -32,9 +32,13 @@ extern const wchar_t kFileOperationError[];     // "[ERROR: File operation faile
 
 // Why a new name must never reach the shell, as a row's error text, or empty when it
 // may: a character no file name holds (control characters drawn as their visible
-// symbols), a device's name, or a full new path of newPathLength characters, longer than
-// the shell reaches. Each text shows the name and says what is wrong.
+// symbols), a name Windows would change (empty, or ending in a dot or a space), a
+// device's name, or a full new path of newPathLength characters, longer than the shell
+// reaches. Each text shows the name and says what is wrong.
 std::wstring newNameRefusal(const std::wstring& newName, std::size_t newPathLength);
+// The text of a row inside a folder that is not renamed: its path names the folder's new
+// name, where another item may stand. folderPath: the folder's own path in its row.
+std::wstring folderKeepsItsNameError(const std::wstring& folderPath);
 // The text of a folder whose new name would put a path inside it at longestInside
 // characters, longer than the shell reaches.
 std::wstring folderContentsTooLongError(const std::wstring& newName, std::size_t longestInside);

@@ -11,6 +11,12 @@ namespace {
 
 bool exists(FileSystem& fileSystem, const std::wstring& path) { return fileSystem.attributes(path) != kInvalidAttributes; }
 
+// Whether two paths name one item, as the file system compares names: a rename that
+// changed only letter case leaves the old name taken by the item itself.
+bool sameItemName(FileSystem& fileSystem, const std::wstring& a, const std::wstring& b) {
+  return fileSystem.nameKey(a) == fileSystem.nameKey(b);
+}
+
 // The run's folder that a path lies below, for the listing's relative paths.
 const std::wstring& folderOf(const JournalRun& run, const std::wstring& path) {
   for (const std::wstring& folder : run.head.folders) {
@@ -24,7 +30,7 @@ std::wstring cannotTakeBack(const std::wstring& why) { return L"[ERROR: Cannot t
 // Why a renamed row cannot go back now, or empty when it can. now: the new path's stamp.
 std::wstring refusal(const JournalRow& row, const ItemStamp& now, FileSystem& fileSystem) {
   if (!now.known) return cannotTakeBack(L"the renamed item is no longer there");
-  if (!sameIgnoringCase(row.from, row.to) && exists(fileSystem, row.from)) {
+  if (!sameItemName(fileSystem, row.from, row.to) && exists(fileSystem, row.from)) {
     return cannotTakeBack(L"another item now has the old name");
   }
   const ItemStamp& then = row.stamp;
@@ -41,7 +47,7 @@ std::vector<std::size_t> settleRun(JournalRun& run, FileSystem& fileSystem) {
   for (std::size_t i = 0; i < run.rows.size(); ++i) {
     JournalRow& row = run.rows[i];
     if (row.outcome != RowOutcome::pending) continue;
-    const bool renamed = exists(fileSystem, row.to) && (sameIgnoringCase(row.from, row.to) || !exists(fileSystem, row.from));
+    const bool renamed = exists(fileSystem, row.to) && (sameItemName(fileSystem, row.from, row.to) || !exists(fileSystem, row.from));
     row.outcome = renamed ? RowOutcome::renamed : RowOutcome::untouched;
     settled.push_back(i);
   }

@@ -38,6 +38,18 @@ std::unique_ptr<FolderListing> Win32FileSystem::listFolder(const std::wstring& p
   return std::make_unique<FindListing>(std::move(find), data);
 }
 
+std::wstring Win32FileSystem::nameKey(const std::wstring& path) {
+  // Upper case without LCMAP_LINGUISTIC_CASING is the file system's own table, the one
+  // CompareStringOrdinal ignores case by; it maps one code unit to one.
+  std::wstring key(path.size(), L'\0');
+  const int length = static_cast<int>(path.size());
+  if (length == 0 || LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.data(), length, key.data(), length,
+                                   nullptr, nullptr, 0) != length) {
+    return path;
+  }
+  return key;
+}
+
 ItemStamp Win32FileSystem::stamp(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   ItemStamp stamp;

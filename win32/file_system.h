@@ -21,6 +21,7 @@ class Win32FileSystem : public FileSystem {
   std::uint32_t attributes(const std::wstring& path) override;
   std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override;
   int renameItem(const std::wstring& from, const std::wstring& to) override;
+  std::wstring nameKey(const std::wstring& path) override;
   ItemStamp stamp(const std::wstring& path) override;
 
  private:

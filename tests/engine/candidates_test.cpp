@@ -133,8 +133,8 @@ TEST_F(CollectCandidates, UnlistableFoldersAndListingFailuresLoseOnlyTheirOwnRow
   fakes::MemoryFileSystem failing;
   failing.addFile(L"C:\\Data\\Photos\\a.jpg");
   failing.addFile(L"C:\\Data\\Photos\\Sub\\b.jpg");
-  failing.addFile(L"C:\\Data\\Photos\\c.jpg");
-  // ".", "..", "Sub", "a.jpg" come first; the listing breaks before "c.jpg".
+  failing.addFile(L"C:\\Data\\Photos\\z.jpg");
+  // ".", "..", "a.jpg", "Sub" come first, in the volume's order; the listing breaks before "z.jpg".
   failing.throwWhileListing(L"C:\\Data\\Photos", 4);
   RenamePlan plan;
   collectCandidates(state, plan, failing);

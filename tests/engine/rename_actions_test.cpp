@@ -103,13 +103,15 @@ TEST_F(RenameActions, ComparesRelativeDestinationsOnly) {
   EXPECT_EQ((Rows{L"1.txt > 2.txt (1.txt)", L"x1.txt > x2.txt (x1.txt)"}), rows(buildPlan(chain, disk)));
 }
 
-TEST_F(RenameActions, AnEmptyDestinationCollidesWithMatchFailures) {
+// An emptied name would name the folder itself: it is refused as a name, before it can
+// share the empty destination of a match failure.
+TEST_F(RenameActions, AnEmptiedNameIsRefusedBeforeItCanShareADestination) {
   select({L"C:\\W\\abc", L"C:\\W\\" + std::wstring(40, L'a') + L"!"});
   state.matchPattern = L"^(a+)+$|^abc$";
   state.replaceFormat = L"";
   const RenamePlan plan = buildPlan(state, disk);
   ASSERT_EQ(2u, plan.size());
-  EXPECT_EQ(L"[ERROR: I refuse to rename multiple files to same destination!]", plan[0].errorText);
+  EXPECT_EQ(L"[ERROR: Invalid file name \"\": names cannot be empty]", plan[0].errorText);
   EXPECT_EQ(0u, plan[1].errorText.find(L"[ERROR: Match failed: "));
 }
 

@@ -6,31 +6,73 @@
 #include <stdexcept>
 #include <tuple>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <locale.h>
+#include <wctype.h>
+#endif
+
 namespace lark::fakes {
 
 namespace {
 constexpr int kErrorAlreadyExists = 183;
 constexpr int kShellSourceMissing = 0x402;
 constexpr int kErrorAccessDenied = 5;
+constexpr int kShellDifferentFolder = 0x73;
 }  // namespace
 
-std::wstring MemoryFileSystem::key(std::wstring path) {
-  while (!path.empty() && path.back() == L'\\') path.pop_back();
-  return path;
+std::wstring MemoryFileSystem::foldCase(std::wstring text) {
+#ifdef _WIN32
+  // Under Windows or Wine the model takes the platform's own table.
+  const int length = static_cast<int>(text.size());
+  std::wstring upper(text.size(), L'\0');
+  if (length != 0 && LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(), length, upper.data(), length,
+                                   nullptr, nullptr, 0) != length) {
+    throw std::runtime_error("LCMapStringEx failed");
+  }
+  text = std::move(upper);
+#else
+  static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t());
+  if (unicode == locale_t()) throw std::runtime_error("the C.UTF-8 locale is missing");
+  for (wchar_t& unit : text) {
+    // Windows folds UTF-16 code units one by one, and never a surrogate.
+    if (unit >= 0xD800 && (unit <= 0xDFFF || unit > 0xFFFF)) continue;
+    const auto upper = static_cast<wchar_t>(towupper_l(static_cast<wint_t>(unit), unicode));
+    if (upper <= 0xFFFF) unit = upper;
+  }
+#endif
+  return text;
 }
 
-template <typename Map>
-void MemoryFileSystem::moveSubtree(Map& map, const std::wstring& source, const std::wstring& destination) {
-  Map moved;
-  for (auto it = map.begin(); it != map.end();) {
-    if (it->first == source || it->first.compare(0, source.size() + 1, source + L"\\") == 0) {
-      moved[destination + it->first.substr(source.size())] = it->second;
-      it = map.erase(it);
-    } else {
-      ++it;
+std::wstring MemoryFileSystem::resolved(const std::wstring& path) {
+  std::vector<std::wstring> parts;
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    std::size_t end = path.find(L'\\', at);
+    if (end == std::wstring::npos) end = path.size();
+    std::wstring part = path.substr(at, end - at);
+    at = end + 1;
+    if (part.empty() || part == L".") continue;
+    if (part == L"..") {
+      if (parts.size() > 1) parts.pop_back();
+      continue;
     }
+    parts.push_back(std::move(part));
   }
-  map.insert(moved.begin(), moved.end());
+  std::wstring out;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    std::wstring part = parts[i];
+    if (i + 1 == parts.size()) {
+      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.pop_back();
+      if (part.empty()) break;  // "C:\R\. ." names C:\R itself
+    } else if (i != 0 && part.back() == L'.') {
+      part.pop_back();
+    }
+    if (i != 0) out += L'\\';
+    out += part;
+  }
+  return out;
 }
 
 std::wstring MemoryFileSystem::parentOf(const std::wstring& path) {
@@ -38,31 +80,49 @@ std::wstring MemoryFileSystem::parentOf(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-void MemoryFileSystem::addFolder(const std::wstring& path, std::uint32_t attributes) {
-  const std::wstring k = key(path);
-  const std::wstring parent = parentOf(k);
-  if (!parent.empty() && !exists(parent)) addFolder(parent);
-  entries_[k] = attributes;
+template <typename Map, typename Move>
+void MemoryFileSystem::moveSubtree(Map& map, const std::wstring& source, const std::wstring& destination, Move move) {
+  Map moved;
+  for (auto it = map.lower_bound(source); it != map.end() && it->first.compare(0, source.size(), source) == 0;) {
+    if (it->first.size() == source.size() || it->first[source.size()] == L'\\') {
+      moved.emplace(destination + it->first.substr(source.size()), move(it->second));
+      it = map.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto& entry : moved) map.insert_or_assign(entry.first, std::move(entry.second));
 }
 
-void MemoryFileSystem::addFile(const std::wstring& path, std::uint32_t attributes) {
-  const std::wstring parent = parentOf(path);
-  if (!parent.empty() && !exists(parent)) addFolder(parent);
-  entries_[path] = attributes;
+void MemoryFileSystem::add(const std::wstring& path, std::uint32_t attributes) {
+  const std::wstring spelled = resolved(path);
+  const std::wstring parent = parentOf(spelled);
+  Item item{spelled, attributes};
+  if (!parent.empty()) {
+    if (!exists(parent)) addFolder(parent);
+    // A name keeps its own case below a parent that is spelled as the volume holds it.
+    item.path = items_.at(keyOf(parent)).path + spelled.substr(parent.size());
+  }
+  items_[keyOf(spelled)] = std::move(item);
 }
+
+void MemoryFileSystem::addFolder(const std::wstring& path, std::uint32_t attributes) { add(path, attributes); }
+
+void MemoryFileSystem::addFile(const std::wstring& path, std::uint32_t attributes) { add(path, attributes); }
 
 std::vector<std::wstring> MemoryFileSystem::tree(const std::wstring& folder) const {
-  const std::wstring root = key(folder);
+  const std::wstring root = keyOf(folder);
   std::vector<std::wstring> paths;
-  for (const auto& [path, attributes] : entries_) {
-    if (path == root || path.compare(0, root.size() + 1, root + L"\\") == 0) paths.push_back(path);
+  for (const auto& [key, item] : items_) {
+    if (key == root || key.compare(0, root.size() + 1, root + L"\\") == 0) paths.push_back(item.path);
   }
+  std::sort(paths.begin(), paths.end());
   return paths;
 }
 
 std::uint32_t MemoryFileSystem::attributes(const std::wstring& path) {
-  const auto found = entries_.find(key(path));
-  return found == entries_.end() ? kInvalidAttributes : found->second;
+  const auto found = items_.find(keyOf(path));
+  return found == items_.end() ? kInvalidAttributes : found->second.attributes;
 }
 
 class MemoryListing : public FolderListing {
@@ -88,13 +148,12 @@ class MemoryListing : public FolderListing {
 
 std::unique_ptr<FolderListing> MemoryFileSystem::listFolder(const std::wstring& pattern) {
   if (pattern.size() < 2 || pattern.compare(pattern.size() - 2, 2, L"\\*") != 0) return nullptr;
-  const std::wstring folder = key(pattern.substr(0, pattern.size() - 1));
-  if (unlistable_.count(folder) || !(attributes(folder) & kAttributeDirectory) || attributes(folder) == kInvalidAttributes) {
-    return nullptr;
-  }
+  const std::wstring folder = keyOf(pattern.substr(0, pattern.size() - 2));
+  const std::uint32_t bits = attributes(folder);
+  if (unlistable_.count(folder) || bits == kInvalidAttributes || !(bits & kAttributeDirectory)) return nullptr;
   std::vector<FolderEntry> entries{{L".", kAttributeDirectory}, {L"..", kAttributeDirectory}};
-  for (const auto& [path, attributes] : entries_) {
-    if (parentOf(path) == folder) entries.push_back({path.substr(folder.size() + 1), attributes});
+  for (const auto& [key, item] : items_) {
+    if (parentOf(key) == folder) entries.push_back({item.path.substr(item.path.rfind(L'\\') + 1), item.attributes});
   }
   const auto throwing = throwing_.find(folder);
   return std::make_unique<MemoryListing>(*this, std::move(entries), throwing == throwing_.end() ? -1 : throwing->second);
@@ -102,19 +161,27 @@ std::unique_ptr<FolderListing> MemoryFileSystem::listFolder(const std::wstring& 
 
 int MemoryFileSystem::renameItem(const std::wstring& from, const std::wstring& to) {
   renames.emplace_back(from, to);
-  if (locked_.count(from)) return kErrorAccessDenied;
-  const std::wstring source = key(from);
-  const std::wstring destination = key(to);
-  if (!exists(source)) return kShellSourceMissing;
-  if (exists(destination) || !exists(parentOf(destination)) || destination.empty()) return kErrorAlreadyExists;
-  moveSubtree(entries_, source, destination);
-  moveSubtree(stamps_, source, destination);
+  const std::wstring source = keyOf(from);
+  const std::wstring destination = keyOf(to);
+  if (locked_.count(source)) return kErrorAccessDenied;
+  const auto found = items_.find(source);
+  if (found == items_.end()) return kShellSourceMissing;
+  if (destination.empty() || parentOf(destination) != parentOf(source)) return kShellDifferentFolder;
+  if (destination != source && items_.count(destination)) return kErrorAlreadyExists;
+  // The renamed item takes the new name as written, its contents their own names below it.
+  const std::wstring oldPath = found->second.path;
+  const std::wstring newPath = oldPath.substr(0, oldPath.rfind(L'\\')) + resolved(to).substr(parentOf(resolved(to)).size());
+  moveSubtree(items_, source, destination, [&](Item item) {
+    item.path = newPath + item.path.substr(oldPath.size());
+    return item;
+  });
+  moveSubtree(stamps_, source, destination, [](auto stamp) { return stamp; });
   return 0;
 }
 
 ItemStamp MemoryFileSystem::stamp(const std::wstring& path) {
   ItemStamp stamp = FileSystem::stamp(path);
-  const auto found = stamps_.find(key(path));
+  const auto found = stamps_.find(keyOf(path));
   if (stamp.known && found != stamps_.end()) std::tie(stamp.size, stamp.written) = found->second;
   return stamp;
 }

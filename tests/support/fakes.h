@@ -13,43 +13,61 @@
 
 namespace lark::fakes {
 
-// A tree of full Windows paths ("C:\Work\a.txt"), kept without trailing backslashes.
-// Renames behave as Wine's shell does: an existing destination or a missing source is
-// refused, and a folder takes its whole subtree along.
+// A Windows volume in miniature, holding full paths ("C:\Work\a.txt"). Names compare
+// without regard to letter case, by the platform's own table where the tests run under
+// Windows or Wine and by Unicode's simple upper case natively, and keep the case they
+// were given. A path is resolved as Windows resolves it: doubled separators and "." and
+// ".." parts go, a last part loses its trailing dots and spaces, any other part one
+// trailing dot. Renames behave as the shell's do: a missing source, an existing
+// destination (another item under any case), or a destination in another folder is
+// refused; a change of case alone is made; a folder takes its whole subtree along.
 class MemoryFileSystem : public FileSystem {
  public:
   static constexpr std::uint32_t kNormalFile = 0x20;
 
   void addFile(const std::wstring& path, std::uint32_t attributes = kNormalFile);
   void addFolder(const std::wstring& path, std::uint32_t attributes = kAttributeDirectory);
-  bool exists(const std::wstring& path) const { return entries_.count(key(path)) != 0; }
-  // Every path below (and including) the given folder, sorted.
+  bool exists(const std::wstring& path) const { return items_.count(keyOf(path)) != 0; }
+  // Every path below (and including) the given folder, as its items spell them, sorted.
   std::vector<std::wstring> tree(const std::wstring& folder) const;
 
   // Failure injection.
-  void refuseListing(const std::wstring& folder) { unlistable_.insert(key(folder)); }
-  void throwWhileListing(const std::wstring& folder, int afterEntries) { throwing_[key(folder)] = afterEntries; }
-  void refuseRename(const std::wstring& from) { locked_.insert(from); }
+  void refuseListing(const std::wstring& folder) { unlistable_.insert(keyOf(folder)); }
+  void throwWhileListing(const std::wstring& folder, int afterEntries) { throwing_[keyOf(folder)] = afterEntries; }
+  void refuseRename(const std::wstring& from) { locked_.insert(keyOf(from)); }
   // A file's size and last-write time, which travel with it when it is renamed.
-  void setStamp(const std::wstring& path, std::uint64_t size, std::uint64_t written) { stamps_[path] = {size, written}; }
+  void setStamp(const std::wstring& path, std::uint64_t size, std::uint64_t written) {
+    stamps_[keyOf(path)] = {size, written};
+  }
 
   std::uint32_t attributes(const std::wstring& path) override;
   std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override;
   int renameItem(const std::wstring& from, const std::wstring& to) override;
+  std::wstring nameKey(const std::wstring& path) override { return foldCase(path); }
   ItemStamp stamp(const std::wstring& path) override;
+
+  // Every code unit of a text in upper case, as this volume compares names.
+  static std::wstring foldCase(std::wstring text);
+  // A full path as Windows resolves it, spelled as given.
+  static std::wstring resolved(const std::wstring& path);
 
   std::vector<std::pair<std::wstring, std::wstring>> renames;  // every call, in order
   int openListings = 0;
   int mostOpenListings = 0;
 
  private:
-  static std::wstring key(std::wstring path);
+  struct Item {
+    std::wstring path;  // as its creator or its last rename spelled it
+    std::uint32_t attributes = 0;
+  };
+  static std::wstring keyOf(const std::wstring& path) { return foldCase(resolved(path)); }
   static std::wstring parentOf(const std::wstring& path);
-  template <typename Map>
-  static void moveSubtree(Map& map, const std::wstring& source, const std::wstring& destination);
+  void add(const std::wstring& path, std::uint32_t attributes);
+  template <typename Map, typename Move>
+  static void moveSubtree(Map& map, const std::wstring& source, const std::wstring& destination, Move move);
   friend class MemoryListing;
 
-  std::map<std::wstring, std::uint32_t> entries_;
+  std::map<std::wstring, Item> items_;  // by key
   std::set<std::wstring> unlistable_;
   std::map<std::wstring, int> throwing_;
   std::set<std::wstring> locked_;
@@ -95,6 +113,7 @@ class ForwardingFileSystem : public FileSystem {
   std::uint32_t attributes(const std::wstring& path) override { return target_.attributes(path); }
   std::unique_ptr<FolderListing> listFolder(const std::wstring& pattern) override { return target_.listFolder(pattern); }
   int renameItem(const std::wstring& from, const std::wstring& to) override { return target_.renameItem(from, to); }
+  std::wstring nameKey(const std::wstring& path) override { return target_.nameKey(path); }
   ItemStamp stamp(const std::wstring& path) override { return target_.stamp(path); }
 
  private:
