@@ -1,7 +1,7 @@
 // An arbitrary version file through the real worker, the checker's poll and what the
 // check reports to the page, against the page's own version. Stops on a wrong answer as
-// well as a crash: a newer version found where none was published, or an address off
-// the maker's site.
+// well as a crash: a newer version found where none was published, an address off the
+// maker's site, or one holding a character an address would have to escape.
 #include <cstdlib>
 #include <cstring>
 #include <future>
@@ -47,6 +47,27 @@ std::string textAsRead(const std::string& body, std::size_t chunk) {
   return text;
 }
 
+// Every character after the scheme is one an address may hold unescaped, or a %-escape
+// of two hex digits; only the trailing blanks and line break a browser drops are not.
+bool holdsOnlyAddressCharacters(const std::wstring& address) {
+  static const std::wstring kHex = L"0123456789ABCDEFabcdef";
+  static const std::wstring kAllowed = kHex + L"GHIJKLMNOPQRSTUVWXYZghijklmnopqrstuvwxyz-._~:/?#[]@!$&'()*+,;=";
+  std::size_t end = address.size();
+  while (end > 0 && address[end - 1] <= L' ') --end;
+  for (std::size_t at = address.find(L"://") + 3; at < end; ++at) {
+    if (address[at] == L'%') {
+      if (at + 2 >= end || kHex.find(address[at + 1]) == std::wstring::npos ||
+          kHex.find(address[at + 2]) == std::wstring::npos) {
+        return false;
+      }
+      at += 2;
+    } else if (kAllowed.find(address[at]) == std::wstring::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -73,5 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Whatever the body says, a click opens the maker's site or an address on it.
   require(found.address.empty() || (found.newerVersion && lark::isSiteAddress(found.address, lark::linkHosts())));
+  // Nothing in it can end the browser's argument on the command line the shell builds.
+  require(found.address.empty() || holdsOnlyAddressCharacters(found.address));
   return 0;
 }

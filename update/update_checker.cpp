@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <stdexcept>
 
 #include "build_config.h"
@@ -118,6 +119,19 @@ bool isHostCharacter(wchar_t unit) {
          unit == L'-' || unit == L'.';
 }
 
+bool isHexDigit(wchar_t unit) {
+  return (unit >= L'0' && unit <= L'9') || (lowerAscii(unit) >= L'a' && lowerAscii(unit) <= L'f');
+}
+
+// RFC 3986's unreserved and reserved characters. The shell puts the address in place of
+// a browser handler's %1, unquoted or quoted; none of these can end that argument or
+// start another, as a blank or a quote can.
+bool isAddressCharacter(wchar_t unit) {
+  static const wchar_t kMarks[] = L"-._~:/?#[]@!$&'()*+,;=";
+  return (unit >= L'a' && unit <= L'z') || (unit >= L'A' && unit <= L'Z') || (unit >= L'0' && unit <= L'9') ||
+         (unit != L'\0' && std::wcschr(kMarks, unit) != nullptr);
+}
+
 // True when host is site or one of its subdomains, in any letter case.
 bool isOnHost(const std::wstring& host, const std::wstring& site) {
   if (site.empty() || host.size() < site.size()) return false;
@@ -161,6 +175,16 @@ bool isSiteAddress(const std::wstring& link, const std::vector<std::wstring>& ho
   // address that ends right after its host is read without them.
   std::size_t end = link.size();
   while (end > at && link[end - 1] <= L' ') --end;
+  // The version file is anyone's to write, and the whole address reaches the browser's
+  // command line: anything an address would have to escape stays out of it.
+  for (std::size_t i = at; i < end; ++i) {
+    if (link[i] == L'%') {
+      if (end - i < 3 || !isHexDigit(link[i + 1]) || !isHexDigit(link[i + 2])) return false;
+      i += 2;
+    } else if (!isAddressCharacter(link[i])) {
+      return false;
+    }
+  }
   const std::size_t authorityEnd = std::min(end, link.find_first_of(L"/?#", at));
   // Only letters, digits, '-' and '.' may name the host, and digits its port: user
   // information before an '@', a backslash, a percent-encoded or any other character

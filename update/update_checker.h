@@ -122,7 +122,9 @@ std::vector<std::wstring> linkHosts(const std::string& siteHost, const std::stri
 const std::vector<std::wstring>& linkHosts();
 
 // True for an address a click may hand to the shell: http:// or https:// in any case,
-// then one of the hosts or a subdomain of one, in any case, with or without a port.
+// then one of the hosts or a subdomain of one, in any case, with or without a port, and
+// after the scheme only RFC 3986's unreserved and reserved characters and %-escapes of two
+// hex digits (trailing blanks and line breaks aside).
 bool isSiteAddress(const std::wstring& link, const std::vector<std::wstring>& hosts);
 
 }  // namespace lark

@@ -83,6 +83,25 @@ TEST(IsSiteAddress, FollowsOnlyTheMakersSiteAndTheConfiguredHosts) {
       {L"C:\\Windows\\system32\\calc.exe", false},
       {L"\\\\larkspindle.example\\share", false},
       {L"javascript:alert(1)//larkspindle.example", false},
+      // On the host, but with what a browser handler's command line would split or end
+      // the address on: a second argument for whoever wrote the version file.
+      {L"http://www.larkspindle.example/\" --some-switch \"", false},
+      {L"http://www.larkspindle.example/a\"b", false},
+      {L"http://www.larkspindle.example/a b", false},
+      {L"http://www.larkspindle.example/a\tb", false},
+      {L"http://www.larkspindle.example/a\nb", false},
+      {L"http://www.larkspindle.example/a\\b", false},
+      {L"http://www.larkspindle.example/a<b", false}, {L"http://www.larkspindle.example/a>b", false},
+      {L"http://www.larkspindle.example/a^b", false}, {L"http://www.larkspindle.example/a`b", false},
+      {L"http://www.larkspindle.example/a{b", false}, {L"http://www.larkspindle.example/a|b", false},
+      {L"http://www.larkspindle.example/a}b", false},
+      {L"http://www.larkspindle.example/a\x7f", false},
+      {L"http://www.larkspindle.example/caf\u00e9", false},
+      {L"http://www.larkspindle.example/a%2", false},
+      {L"http://www.larkspindle.example/a%g2", false},
+      {L"http://www.larkspindle.example/a%22b%aF", true},
+      {L"http://www.larkspindle.example/new?v=1.0.0.4&from=a+b;c=(d)*!$',:@/?~_-[]", true},
+      {L"http://www.larkspindle.example/new#notes-1.0:x/y?z=!", true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.followed, isSiteAddress(c.link, hosts)) << ::testing::PrintToString(std::wstring(c.link));
