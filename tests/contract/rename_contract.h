@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -253,9 +254,98 @@ TYPED_TEST_P(RenameContract, RefusesDeviceNamesAndPathsPastTheShellsReach) {
   }
 }
 
+// Only the selection and what its folders hold is ever renamed. A folder that keeps its
+// name (its rename fails, or the plan refuses it) leaves every row inside it unattempted,
+// since those rows address its items under the new name, where another item may stand.
+// Destinations that are one name to Windows are refused together, and so are names
+// Windows would change. Each case runs on a disk of its own; every file's content is
+// still there afterwards, under the names the case expects.
+TYPED_TEST_P(RenameContract, RenamesNothingTheSelectionDoesNotHold) {
+  const std::wstring failedOp = kFileOperationError;
+  const std::wstring shared = L"[ERROR: I refuse to rename multiple files to same destination!]";
+  auto invalid = [](const std::wstring& name, const std::wstring& why) {
+    return L"[ERROR: Invalid file name \"" + name + L"\": " + why + L"]";
+  };
+  const struct {
+    const char* what;
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> selected;
+    const wchar_t* pattern;
+    const wchar_t* format;
+    std::vector<std::wstring> rows;  // sorted
+    std::vector<std::wstring> tree;  // the disk afterwards
+    const wchar_t* untried;          // what no path handed to the shell holds; null: nothing is
+  } cases[] = {
+      {"a folder whose rename fails",
+       {L"W\\Photos\\one.jpg", L"W\\Ph0t0s\\one.jpg"}, {L"W\\Photos"}, L"o", L"0",
+       {L"Ph0t0s\\one.jpg ! " + failedOp + L" (Photos\\one.jpg)", L"Photos ! " + failedOp + L" (Photos)"},
+       {L"W\\", L"W\\Ph0t0s\\", L"W\\Ph0t0s\\one.jpg", L"W\\Photos\\", L"W\\Photos\\one.jpg"}, L"Ph0t0s\\"},
+      {"folders refused for one destination",
+       {L"A\\q\\fq.dat", L"A\\r\\fq.dat", L"B\\q\\x.dat"}, {L"A\\q", L"B\\q"}, L"q", L"r",
+       {L"q ! r" + shared + L" (q)", L"q ! r" + shared + L" (q)",
+        L"r\\fq.dat ! [ERROR: Not renamed: its folder \"q\" is not renamed] (q\\fq.dat)"},
+       {L"A\\", L"A\\q\\", L"A\\q\\fq.dat", L"A\\r\\", L"A\\r\\fq.dat", L"B\\", L"B\\q\\", L"B\\q\\x.dat"}, nullptr},
+      {"an emptied folder name",
+       {L"R\\a\\ab.T", L"R\\ab.T"}, {L"R\\a"}, L"a", L"",
+       {L"a ! " + invalid(L"", L"names cannot be empty") + L" (a)"},
+       {L"R\\", L"R\\a\\", L"R\\a\\ab.T", L"R\\ab.T"}, nullptr},
+      {"destinations that differ in case",
+       {L"D\\ab.T", L"D\\ba.t", L"D\\x\u00e9.t", L"D\\y\u00c9.t"}, {L"D\\ab.T", L"D\\ba.t", L"D\\x\u00e9.t", L"D\\y\u00c9.t"},
+       L"^[xy]|a", L"",
+       {L"ab.T ! b.T" + shared + L" (ab.T)", L"ba.t ! b.t" + shared + L" (ba.t)",
+        L"x\u00e9.t ! \u00e9.t" + shared + L" (x\u00e9.t)", L"y\u00c9.t ! \u00c9.t" + shared + L" (y\u00c9.t)"},
+       {L"D\\", L"D\\ab.T", L"D\\ba.t", L"D\\x\u00e9.t", L"D\\y\u00c9.t"}, nullptr},
+      {"a name ending in a dot", {L"N\\x.txt"}, {L"N\\x.txt"}, L"$", L".",
+       {L"x.txt ! " + invalid(L"x.txt.", L"names cannot end in a dot or a space") + L" (x.txt)"}, {L"N\\", L"N\\x.txt"}, nullptr},
+      {"a name ending in a space", {L"N\\x.txt"}, {L"N\\x.txt"}, L"$", L" ",
+       {L"x.txt ! " + invalid(L"x.txt ", L"names cannot end in a dot or a space") + L" (x.txt)"}, {L"N\\", L"N\\x.txt"}, nullptr},
+      {"a name of dots and spaces", {L"N\\x.txt"}, {L"N\\x.txt"}, L".+", L". .",
+       {L"x.txt ! " + invalid(L". .", L"names cannot be only dots and spaces") + L" (x.txt)"}, {L"N\\", L"N\\x.txt"}, nullptr},
+      {"a chain whose middle folder fails",
+       {L"Top\\Mid\\Low\\file.txt", L"Top\\M_d", L"Top\\Side\\fi.txt"}, {L"Top"}, L"i|o", L"_",
+       {L"T_p\\M_d\\L_w\\file.txt ! " + failedOp + L" (Top\\Mid\\Low\\file.txt)",
+        L"T_p\\M_d\\Low ! " + failedOp + L" (Top\\Mid\\Low)", L"T_p\\Mid ! " + failedOp + L" (Top\\Mid)",
+        L"T_p\\S_de\\fi.txt > T_p\\S_de\\f_.txt (Top\\Side\\fi.txt)", L"T_p\\Side > T_p\\S_de (Top\\Side)",
+        L"Top > T_p (Top)"},
+       {L"T_p\\", L"T_p\\M_d", L"T_p\\Mid\\", L"T_p\\Mid\\Low\\", L"T_p\\Mid\\Low\\file.txt", L"T_p\\S_de\\",
+        L"T_p\\S_de\\f_.txt"}, L"M_d\\"},
+  };
+  for (const auto& c : cases) {
+    TypeParam disk;
+    for (const std::wstring& file : c.files) disk.addFile(file);
+    const auto before = disk.snapshot();
+    fakes::RecordingFileSystem shell(disk.fileSystem());
+    RenameState state;
+    std::vector<std::wstring> selection;
+    for (const std::wstring& item : c.selected) selection.push_back(disk.root() + L"\\" + item);
+    state.setSelection(selection, shell);
+    state.renameFolders = state.searchSubfolders = true;
+    state.matchPattern = c.pattern;
+    state.replaceFormat = c.format;
+    fakes::RecordingPage page;
+    performRename(state, page, shell);
+    ASSERT_EQ(1u, page.listings.size()) << c.what;
+    std::vector<std::wstring> rows = fakes::rows(RenamePlan(page.listings[0].begin() + 1, page.listings[0].end()));
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(c.rows, rows) << c.what;
+    std::vector<std::wstring> after;
+    listTree(disk.fileSystem(), disk.root(), std::wstring(), after);
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(c.tree, after) << c.what;
+    std::multiset<std::uint64_t> contentsBefore, contentsAfter;
+    for (const auto& [path, content] : before) contentsBefore.insert(content);
+    for (const auto& [path, content] : disk.snapshot()) contentsAfter.insert(content);
+    EXPECT_EQ(contentsBefore, contentsAfter) << "every file's content is still there: " << c.what;
+    for (const std::wstring& rename : shell.renames) {
+      EXPECT_TRUE(c.untried != nullptr && rename.find(c.untried) == std::wstring::npos)
+          << "the shell was handed " << ::testing::PrintToString(rename) << ": " << c.what;
+    }
+  }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(RenameContract, ReportsAttributes, ListsAFolderWithItsDotEntries,
                             RenamesAFileOrAFolderWithItsContents, RefusesAnExistingDestinationAndAMissingSource,
                             RunsAWholeRenameOnTheDisk, RefusesNewNamesThatFileNamesCannotHold,
-                            RefusesDeviceNamesAndPathsPastTheShellsReach);
+                            RefusesDeviceNamesAndPathsPastTheShellsReach, RenamesNothingTheSelectionDoesNotHold);
 
 }  // namespace lark::contract
