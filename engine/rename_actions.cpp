@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <new>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -193,6 +194,33 @@ RunJournal openJournal(const RenameState& state, const RenamePlan& plan) {
   return RunJournal(state.journals, head, rows);
 }
 
+// The names that items of this run have left. A row whose item lay at or below one of
+// them was planned for an item that has moved on (a nested selection plans an item twice,
+// and its first row takes it away): whatever stands there now is another item.
+class VacatedNames {
+ public:
+  explicit VacatedNames(FileSystem& fileSystem) : fileSystem_(fileSystem) {}
+
+  void left(const std::wstring& from, const std::wstring& to) {
+    std::wstring key = fileSystem_.nameKey(from);
+    if (key != fileSystem_.nameKey(to)) keys_.insert(std::move(key));  // a change of case leaves nothing
+  }
+
+  bool holds(const std::wstring& path) const {
+    if (keys_.empty()) return false;
+    const std::wstring key = fileSystem_.nameKey(path);
+    const std::wstring_view whole = key;
+    for (std::size_t end = whole.find(L'\\');; end = whole.find(L'\\', end + 1)) {
+      if (keys_.count(whole.substr(0, end)) != 0) return true;
+      if (end == std::wstring_view::npos) return false;
+    }
+  }
+
+ private:
+  FileSystem& fileSystem_;
+  std::set<std::wstring, std::less<>> keys_;
+};
+
 }  // namespace
 
 void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem) {
@@ -211,6 +239,7 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
   RunJournal journal = openJournal(state, plan);
   std::size_t journalRow = 0;
   const RenameEntry* keptItsName = nullptr;  // the last folder row not renamed, refused or failed
+  VacatedNames vacated(fileSystem);
   for (RenameEntry& entry : plan) {
     const bool inside = keptItsName != nullptr && liesInside(entry, *keptItsName);
     if (entry.failed) {
@@ -228,6 +257,12 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
     keptItsName = nullptr;
     std::wstring before = entry.baseFolder + entry.currentPath;
     std::wstring after = entry.baseFolder + entry.newPath;
+    if (vacated.holds(before)) {
+      entry.failed = true;
+      entry.errorText = kFileOperationError;
+      journal.failed(row);
+      continue;
+    }
     const ItemStamp stamp = journal.active() ? fileSystem.stamp(before) : ItemStamp();
     if (fileSystem.renameItem(before, after) != 0) {
       entry.failed = true;
@@ -237,6 +272,7 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
       continue;
     }
     journal.renamed(row, stamp);
+    vacated.left(before, after);
     if (files.replace(before, after)) continue;
     before.push_back(L'\\');
     after.push_back(L'\\');

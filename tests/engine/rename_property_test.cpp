@@ -301,8 +301,13 @@ std::vector<std::string> runCase(std::uint64_t seed, std::string& described) {
 TEST(RenameProperty, OnlyPlannedItemsChangeAndEveryFileStays) {
   const std::uint64_t first = fromEnvironment("LARK_PROPERTY_SEED", 1);
   const std::uint64_t cases = fromEnvironment("LARK_PROPERTY_CASES", 3000);
+  // Cases that once failed, kept: nested selections that planned an item twice, whose
+  // second row met another item moved into the first one's old name.
+  std::vector<std::uint64_t> seeds = {110031, 142577, 143898};
+  for (std::uint64_t seed = first; seed != first + cases; ++seed) seeds.push_back(seed);
   int failures = 0;
-  for (std::uint64_t seed = first; seed != first + cases && failures < 3; ++seed) {
+  for (const std::uint64_t seed : seeds) {
+    if (failures == 3) break;
     std::string described;
     const std::vector<std::string> faults = runCase(seed, described);
     if (faults.empty()) continue;

@@ -205,6 +205,9 @@ TEST_F(NoLoss, AThousandFilesAtOnce) {
 TEST(HostileNames, NoFileIsLostWhateverTheNewName) {
   const std::wstring refused = L"[ERROR: File operation failed!] | In\\a.txt | In\\b.txt";
   const std::wstring name255(255, L'n'), name300(300, L'n');
+  auto invalid = [](const std::wstring& name, const std::wstring& why) {
+    return L"[ERROR: Invalid file name \"" + name + L"\": " + why + L"] | In\\a.txt | In\\b.txt";
+  };
   auto tooLong = [](const std::wstring& name) {
     return L"[ERROR: Invalid file name \"" + name +
            L"\": the new path would be %LENGTH% characters long, 259 at most] | In\\a.txt | In\\b.txt";
@@ -219,14 +222,14 @@ TEST(HostileNames, NoFileIsLostWhateverTheNewName) {
       {L"Sub/x.txt", L"renamed | In\\Sub\\x.txt | In\\b.txt"},
       {L"..\\\\x.txt", L"renamed | In\\b.txt | x.txt"},
       {L"Missing\\\\x.txt", refused},
-      {L"", refused},
+      {L"", invalid(L"", L"names cannot be empty")},
       // Devices' names: a local disk refuses them, a network share may not.
       {L"CON", L"[ERROR: Invalid file name \"CON\": Windows reserves it for a device] | In\\a.txt | In\\b.txt"},
       {L"NUL.txt", L"[ERROR: Invalid file name \"NUL.txt\": Windows reserves it for a device] | In\\a.txt | In\\b.txt"},
-      // Trailing dots and spaces are trimmed by the shell, so this one lands on the
-      // neighbour's name and is refused rather than overwriting it.
-      {L"x.txt. . ", L"renamed | In\\b.txt | In\\x.txt"},
-      {L"b.txt ", refused},
+      // Windows trims trailing dots and spaces, so the item would land under another name
+      // than the listing shows, or on the neighbour's: refused before the shell sees them.
+      {L"x.txt. . ", invalid(L"x.txt. . ", L"names cannot end in a dot or a space")},
+      {L"b.txt ", invalid(L"b.txt ", L"names cannot end in a dot or a space")},
       // Windows renames a change of letter case; Wine refuses it.
       {L"A.TXT", refused},
       // Past the 259 characters the shell reaches, %LENGTH% the new path's length.

@@ -84,6 +84,36 @@ TEST(Win32FileSystem, FeedsTheSelectionIntake) {
   EXPECT_TRUE(state.searchSubfolders);
 }
 
+// Two paths share a key exactly when the platform's own file-name comparison calls them
+// equal: every code unit of the Basic Multilingual Plane against its key, and pairs that
+// look alike but are not the same name.
+TEST(Win32FileSystem, KeysNamesAsTheFileNameComparisonDoes) {
+  Win32FileSystem disk;
+  auto equal = [](const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+  };
+  int mismatches = 0;
+  for (unsigned unit = 1; unit <= 0xFFFF && mismatches < 5; ++unit) {
+    if (unit >= 0xD800 && unit <= 0xDFFF) continue;
+    const std::wstring name(1, static_cast<wchar_t>(unit));
+    const std::wstring key = disk.nameKey(name);
+    if (key.size() != 1 || !equal(name, key) || disk.nameKey(key) != key) {
+      ADD_FAILURE() << "U+" << std::hex << unit << " keys as U+" << static_cast<unsigned>(key[0]);
+      ++mismatches;
+    }
+  }
+  const struct {
+    const wchar_t* a;
+    const wchar_t* b;
+  } pairs[] = {{L"C:\\W\\\u00e9t\u00e9.txt", L"c:\\w\\\u00c9T\u00c9.TXT"}, {L"\u03c3", L"\u03a3"}, {L"\u0434", L"\u0414"},
+               {L"\uff41", L"\uff21"}, {L"stra\u00dfe", L"STRASSE"}, {L"e", L"\u00e9"}, {L"a", L"a "}, {L"\u0131", L"i"}};
+  for (const auto& pair : pairs) {
+    EXPECT_EQ(equal(pair.a, pair.b), disk.nameKey(pair.a) == disk.nameKey(pair.b)) << ::testing::PrintToString(pair.a);
+  }
+  EXPECT_TRUE(disk.nameKey(pairs[0].a) == disk.nameKey(pairs[0].b)) << "the table folds accented letters";
+}
+
 // What Win32FileSystem hands the shell, watched in this program's import table.
 SHFILEOPSTRUCTW seenOperation;
 std::wstring seenFrom, seenTo;
