@@ -162,20 +162,31 @@ class WinePrefix:
             f.write(f"@{command_line}\nexit /b %errorlevel%\n")
         return self.wine("cmd", "/c", windows_path(batch))
 
+    def export(self, root):
+        """One key and everything below it as {key: {value name: data as written}}, by
+        the 64-bit reg; empty only when reg says the key does not exist. Any other failure
+        raises: a snapshot without a key that is there would show everything below it as
+        added, or removed, by whatever ran between two snapshots."""
+        path = os.path.join(self.scratch, "export.reg")
+        if os.path.exists(path):
+            os.remove(path)
+        # reg's messages in English, whatever this machine's language, to tell a missing
+        # key from a failure.
+        status = self.wine("reg", "export", root, windows_path(path), "/y", env=dict(self.environment(), LC_ALL="C"))
+        if status != 0:
+            if status == 1 and "Unable to find the specified registry key" in self.last_output:
+                return {}
+            raise RuntimeError(f"reg export {root} failed with {status}: {self.last_output.strip()}")
+        with open(path, "rb") as f:
+            keys = parse_reg(f.read().decode("utf-16"))
+        os.remove(path)
+        return keys
+
     def registry(self, roots):
-        """The keys below `roots` as .reg exports read them; a missing root adds nothing,
-        except for the whole registry, which must export."""
+        """The keys below `roots` as .reg exports read them; a missing root adds nothing."""
         snapshot = {}
-        out = os.path.join(self.scratch, "export.reg")
         for root in roots:
-            if os.path.exists(out):
-                os.remove(out)
-            status = self.wine("reg", "export", root, windows_path(out), "/y")
-            if status != 0 and roots is WHOLE_REGISTRY:
-                raise RuntimeError(f"reg export {root} failed")
-            if status == 0:
-                with open(out, "rb") as f:
-                    snapshot.update(parse_reg(f.read().decode("utf-16")))
+            snapshot.update(self.export(root))
         return snapshot
 
     def files(self):
@@ -184,18 +195,6 @@ class WinePrefix:
             rel = os.path.relpath(folder, self.drive_c)
             found.update(os.path.join(rel, n) for n in dirs + names)
         return found
-
-    def export(self, root):
-        """One key and everything below it as {key: {value name: data as written}}, by
-        the 64-bit reg; empty when the key does not exist."""
-        path = os.path.join(self.scratch, "export.reg")
-        self.wine("reg", "export", root, windows_path(path), "/y")
-        if not os.path.exists(path):
-            return {}
-        with open(path, "rb") as f:
-            keys = parse_reg(f.read().decode("utf-16"))
-        os.remove(path)
-        return keys
 
     def user_registration(self, clsid):
         """What a per-user install registered: the product's rows under HKCU's classes and
