@@ -4,22 +4,87 @@
 # the x86_64 build under 64-bit Wine and of the i686 build under 32-bit Wine, each tree
 # in one session of its own. Where this machine cannot run 32-bit programs, the i686
 # suites are reported as skipped.
-set -euo pipefail
+# A failing tree never stops the others: every tree is built and tested, then one line
+# gives each tree's result (passed, failed or skipped) and time, and the command exits
+# non-zero when any failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-python3 scripts/check_layers.py
+bash scripts/setup.sh || exit 1
+
+how=$(bash cmake/can-run-32bit.sh --how 2>/dev/null)
+case $how in
+  natively | "via emulation")
+    runs_32bit=yes
+    echo "test.sh: this machine runs 32-bit programs $how"
+    ;;
+  *)
+    runs_32bit=no
+    echo "test.sh: this machine runs no 32-bit programs: the i686 suites are skipped"
+    ;;
+esac
+
+results=()
+failed=0
+record() {  # NAME RESULT SECONDS [NOTE]
+  results+=("$1 $2 ($(($3 / 60))m$(printf %02d $(($3 % 60)))s${4:+, $4})")
+  [[ $2 == failed ]] && failed=1
+}
+
+started=$SECONDS
+if python3 scripts/check_layers.py; then layers=passed; else layers=failed; fi
+record layers "$layers" $((SECONDS - started))
+
 # The Debian root that 32-bit Wine runs in is made (once per machine) while the trees
 # build: it waits on the network and dpkg, the build on the two cores. A failure here is
 # reported again, with its reason, by the first session that needs the root.
 root_maker=""
-if bash cmake/can-run-32bit.sh 2>/dev/null && [[ $(id -u) -eq 0 ]]; then
+if [[ $runs_32bit == yes && $(id -u) -eq 0 ]]; then
   cmake/wine-root.sh >/dev/null &
   root_maker=$!
 fi
-bash scripts/build.sh
+# The trees in scripts/build.sh's order (win32 before win64, whose installers carry the
+# i686 DLL), each built as far as it goes even when another did not build.
+declare -A built
+for preset in native release fuzz win32 win64; do
+  started=$SECONDS
+  if { [[ -f build/$preset/CMakeCache.txt ]] || cmake --preset "$preset" >/dev/null; } &&
+    cmake --build --preset "$preset" -- -k 0; then
+    built[$preset]=yes
+    echo "test.sh: built $preset in $((SECONDS - started)) s"
+  else
+    built[$preset]=no
+    echo "test.sh: $preset did not build ($((SECONDS - started)) s); its suites run with what did"
+  fi
+done
 [[ -z $root_maker ]] || wait "$root_maker" || true
-ctest --preset native
-ctest --preset release
-ctest --preset fuzz
-cmake/wine-session.sh win64 "$PWD/build/win64/wine" ctest --preset win64
-cmake/wine-session.sh win32 "$PWD/build/win32/wine" ctest --preset win32
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+for preset in native release fuzz win64 win32; do
+  started=$SECONDS
+  case $preset in
+    win64 | win32) cmake/wine-session.sh "$preset" "$PWD/build/$preset/wine" ctest --preset "$preset" 2>&1 | tee "$log" ;;
+    *) ctest --preset "$preset" 2>&1 | tee "$log" ;;
+  esac
+  status=${PIPESTATUS[0]}
+  # CTest counts a skipped test (exit 77) among the passed ones; a tree whose every test
+  # was skipped is named skipped, never passed.
+  total=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$log" | tail -n1)
+  skipped=$(grep -cE '^[[:space:]]+[0-9]+ - .* \(Skipped\)$' "$log")
+  note=""
+  if [[ ${built[$preset]} == no ]]; then
+    result=failed note="did not build"
+  elif [[ $status -ne 0 || -z $total ]]; then
+    result=failed
+  elif [[ $skipped -eq $total || ($preset == win32 && $runs_32bit == no) ]]; then
+    result=skipped
+  else
+    result=passed
+    [[ $skipped -eq 0 ]] || note="$skipped skipped"
+  fi
+  record "$preset" "$result" $((SECONDS - started)) "$note"
+done
+
+summary=$(printf '%s, ' "${results[@]}")
+echo "test.sh: ${summary%, }"
+exit $failed
