@@ -13,7 +13,32 @@ const char kJournalMagic[] = "Larkspindle rename journal 1";
 namespace {
 
 const char kMagicStem[] = "Larkspindle rename journal ";
-constexpr std::uint64_t kWriteEvery = 1000;  // milliseconds between outcome writes
+constexpr std::uint64_t kForceEvery = 1000;  // milliseconds between forcing outcomes to the disk
+// A Match or Replace as long as an edit box takes (32,767 units) can outgrow a line once
+// written as UTF-8 with escapes; only the start of one that does is kept, for display.
+constexpr std::size_t kLongestShownText = kLongestJournalLine - 1024;
+
+// Every word of the format, typed once for the writer, the reader and the settlement.
+namespace key {
+constexpr char time[] = "time";
+constexpr char kind[] = "kind";
+constexpr char folder[] = "folder";
+constexpr char match[] = "match";
+constexpr char replace[] = "replace";
+constexpr char renameFolders[] = "rename folders";
+constexpr char searchSubfolders[] = "search subfolders";
+constexpr char rows[] = "rows";
+constexpr char row[] = "row";
+constexpr char renamed[] = "renamed";
+constexpr char failed[] = "failed";
+constexpr char settled[] = "settled";
+constexpr char untouched[] = "untouched";
+constexpr char unsure[] = "unsure";
+constexpr char end[] = "end";
+constexpr char file[] = "file";  // a stamp: "file", size, time; or "folder"
+constexpr char yes[] = "yes";
+constexpr char no[] = "no";
+}  // namespace key
 
 void appendUtf8(std::string& out, std::uint32_t point) {
   if (point < 0x80) {
@@ -65,14 +90,21 @@ void appendUnit(std::wstring& wide, std::uint32_t point) {
 
 bool isSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 
+// A name that a part of a path may be: Windows resolves ".", ".." and any part made only
+// of dots and spaces to another folder than the one it seems to name.
+bool isSoundPart(const std::wstring& part) {
+  return part.find_first_not_of(L". ") != std::wstring::npos && part.find(L'/') == std::wstring::npos &&
+         !holdsForbiddenNameCharacter(part);
+}
+
 // A drive root ("C:\") or a share ("\\server\share\"): how long the root is, or 0.
 std::size_t rootLength(const std::wstring& path) {
   if (path.size() >= 3 && std::iswalpha(path[0]) && path[0] < 0x80 && path[1] == L':' && path[2] == L'\\') return 3;
   if (path.size() < 5 || path.compare(0, 2, L"\\\\") != 0) return 0;
   const std::size_t server = path.find(L'\\', 2);
-  if (server == std::wstring::npos || server == 2) return 0;
+  if (server == std::wstring::npos || !isSoundPart(path.substr(2, server - 2))) return 0;
   const std::size_t share = path.find(L'\\', server + 1);
-  if (share == std::wstring::npos || share == server + 1) return 0;
+  if (share == std::wstring::npos || !isSoundPart(path.substr(server + 1, share - server - 1))) return 0;
   return share + 1;
 }
 
@@ -86,11 +118,7 @@ bool isSoundPath(const std::wstring& path, bool folder) {
   while (start < path.size()) {
     std::size_t end = path.find(L'\\', start);
     if (end == std::wstring::npos) end = path.size();
-    const std::wstring part = path.substr(start, end - start);
-    if (part.empty() || part == L"." || part == L".." || part.find(L'/') != std::wstring::npos ||
-        holdsForbiddenNameCharacter(part)) {
-      return false;
-    }
+    if (!isSoundPart(path.substr(start, end - start))) return false;
     start = end + 1;
   }
   return true;
@@ -101,6 +129,20 @@ std::string line(const char* key, const std::wstring& value) {
 }
 
 std::string row(const char* key, std::size_t index) { return std::string(key) + '\t' + std::to_string(index + 1); }
+
+// A stamp as the fields that follow a row: none when unknown.
+std::string stampFields(const ItemStamp& stamp) {
+  if (!stamp.known) return std::string();
+  if (stamp.folder) return std::string("\t") + key::folder;
+  return std::string("\t") + key::file + '\t' + std::to_string(stamp.size) + '\t' + std::to_string(stamp.written);
+}
+
+std::wstring shownText(const std::wstring& text) {
+  std::wstring shown = text;
+  while (toJournalText(shown).size() > kLongestShownText) shown.resize(shown.size() / 2);
+  if (shown.size() != text.size()) shown += L'\u2026';
+  return shown;
+}
 
 // Splits a line at its tabs.
 std::vector<std::string> fieldsOf(const std::string& text) {
@@ -144,6 +186,7 @@ class JournalParser {
       if (!whole && stage_ == Stage::outcomes) break;  // the last outcome, cut off by a crash
       if (!whole) return fail(L"the journal ends inside its list of rows");
       if (!take(current)) return false;
+      run_.wholeText = start;
     }
     if (stage_ != Stage::outcomes && stage_ != Stage::ended) {
       ++number_;
@@ -166,9 +209,21 @@ class JournalParser {
   }
 
   bool option(const std::string& field, bool& value) {
-    if (field != "yes" && field != "no") return fail(L"an option is neither yes nor no");
-    value = field == "yes";
+    if (field != key::yes && field != key::no) return fail(L"an option is neither yes nor no");
+    value = field == key::yes;
     return true;
+  }
+
+  // The fields of a stamp from position at on: none, "folder", or "file", size, time.
+  static bool stampOf(const std::vector<std::string>& fields, std::size_t at, ItemStamp& stamp) {
+    if (fields.size() == at) return true;
+    if (fields.size() == at + 1 && fields[at] == key::folder) {
+      stamp.known = stamp.folder = true;
+      return true;
+    }
+    stamp.known = fields.size() == at + 3 && fields[at] == key::file && readNumber(fields[at + 1], stamp.size) &&
+                  readNumber(fields[at + 2], stamp.written);
+    return stamp.known;
   }
 
   bool take(const std::string& current) {
@@ -197,22 +252,22 @@ class JournalParser {
 
   bool headLine(const std::vector<std::string>& fields) {
     if (fields.size() != 2) return fail(L"a line of the head is not a name and a value");
-    const std::string& key = fields[0];
+    const std::string& name = fields[0];
     JournalHead& head = run_.head;
-    if (key == "time") return text(fields[1], head.time);
-    if (key == "kind") return text(fields[1], head.kind);
-    if (key == "match") return text(fields[1], head.match);
-    if (key == "replace") return text(fields[1], head.replace);
-    if (key == "rename folders") return option(fields[1], head.renameFolders);
-    if (key == "search subfolders") return option(fields[1], head.searchSubfolders);
-    if (key == "folder") {
+    if (name == key::time) return text(fields[1], head.time);
+    if (name == key::kind) return text(fields[1], head.kind);
+    if (name == key::match) return text(fields[1], head.match);
+    if (name == key::replace) return text(fields[1], head.replace);
+    if (name == key::renameFolders) return option(fields[1], head.renameFolders);
+    if (name == key::searchSubfolders) return option(fields[1], head.searchSubfolders);
+    if (name == key::folder) {
       std::wstring folder;
       if (!text(fields[1], folder)) return false;
       if (!isSoundPath(folder, true)) return fail(L"the folder is not a full path to a folder");
       head.folders.push_back(std::move(folder));
       return true;
     }
-    if (key == "rows") {
+    if (name == key::rows) {
       if (!readNumber(fields[1], rowCount_)) return fail(L"the number of rows is not a number");
       if (head.folders.empty()) return fail(L"the journal names no folder");
       if (head.kind != L"rename" && head.kind.compare(0, 5, L"undo ") != 0) return fail(L"the kind of run is unknown");
@@ -224,8 +279,10 @@ class JournalParser {
   }
 
   bool rowLine(const std::vector<std::string>& fields) {
-    if (fields.size() != 3 || fields[0] != "row") return fail(L"a row is not \"row\", its old and its new path");
     JournalRow row;
+    if (fields.size() < 3 || fields[0] != key::row || !stampOf(fields, 3, row.stamp)) {
+      return fail(L"a row is not \"row\", its old and its new path");
+    }
     if (!text(fields[1], row.from) || !text(fields[2], row.to)) return false;
     if (!liesBelowFolders(row.from, run_.head.folders) || !liesBelowFolders(row.to, run_.head.folders)) {
       return fail(L"a row names a path outside the run's folders, or one no file can have");
@@ -236,7 +293,7 @@ class JournalParser {
   }
 
   bool outcomeLine(const std::vector<std::string>& fields) {
-    if (fields.size() == 1 && fields[0] == "end") {
+    if (fields.size() == 1 && fields[0] == key::end) {
       stage_ = Stage::ended;
       return true;
     }
@@ -247,19 +304,19 @@ class JournalParser {
     JournalRow& row = run_.rows[index - 1];
     if (row.outcome != RowOutcome::pending) return fail(L"a row has two outcomes");
     const std::string& kind = fields[0];
-    if (kind == "failed" && fields.size() == 2) {
+    ItemStamp stamp;
+    if (kind == key::failed && fields.size() == 2) {
       row.outcome = RowOutcome::failed;
-    } else if (kind == "settled" && fields.size() == 3 && (fields[2] == "renamed" || fields[2] == "untouched")) {
-      row.outcome = fields[2] == "renamed" ? RowOutcome::renamed : RowOutcome::untouched;
-    } else if (kind == "renamed" && fields.size() == 2) {
+    } else if (kind == key::settled && fields.size() == 3 && fields[2] == key::renamed) {
       row.outcome = RowOutcome::renamed;
-    } else if (kind == "renamed" && fields.size() == 3 && fields[2] == "folder") {
+    } else if (kind == key::settled && fields.size() == 3 && fields[2] == key::untouched) {
+      row.outcome = RowOutcome::untouched;
+    } else if (kind == key::settled && fields.size() == 3 && fields[2] == key::unsure) {
+      row.outcome = RowOutcome::unsure;
+    } else if (kind == key::renamed && stampOf(fields, 2, stamp)) {
+      // Earlier journals carried the stamp here, taken just before the rename.
       row.outcome = RowOutcome::renamed;
-      row.stamp.known = row.stamp.folder = true;
-    } else if (kind == "renamed" && fields.size() == 5 && fields[2] == "file" && readNumber(fields[3], row.stamp.size) &&
-               readNumber(fields[4], row.stamp.written)) {
-      row.outcome = RowOutcome::renamed;
-      row.stamp.known = true;
+      if (stamp.known) row.stamp = stamp;
     } else {
       return fail(L"an outcome is not one that Larkspindle writes");
     }
@@ -343,14 +400,8 @@ bool fromJournalText(const std::string& text, std::wstring& wide) {
   return true;
 }
 
-bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-           return x == y || std::towupper(static_cast<std::wint_t>(x)) == std::towupper(static_cast<std::wint_t>(y));
-         });
-}
-
 bool liesBelow(const std::wstring& path, const std::wstring& folder) {
-  return path.size() > folder.size() && sameIgnoringCase(path.substr(0, folder.size()), folder);
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0;
 }
 
 bool liesBelowFolders(const std::wstring& path, const std::vector<std::wstring>& folders) {
@@ -366,85 +417,107 @@ bool parseJournal(const std::string& text, JournalRun& run, std::wstring& error)
 std::string settledLines(const JournalRun& run, const std::vector<std::size_t>& settled) {
   std::string lines;
   for (const std::size_t i : settled) {
-    lines += row("settled", i) + (run.rows[i].outcome == RowOutcome::renamed ? "\trenamed\n" : "\tuntouched\n");
+    const RowOutcome outcome = run.rows[i].outcome;
+    lines += row(key::settled, i) + '\t' +
+             (outcome == RowOutcome::renamed ? key::renamed : outcome == RowOutcome::unsure ? key::unsure : key::untouched) +
+             '\n';
   }
-  return lines + "end\n";
+  return lines + key::end + '\n';
 }
 
-RunJournal::RunJournal(JournalFolder* folder, const JournalHead& head, const std::vector<JournalRow>& rows)
-    : folder_(folder) {
+bool startsAsJournal(const std::string& text) {
+  const std::size_t length = sizeof kJournalMagic - 1;
+  return text.compare(0, length, kJournalMagic) == 0 && text.size() > length &&
+         (text[length] == '\n' || text.compare(length, 2, "\r\n") == 0);
+}
+
+RunJournal::RunJournal(JournalFolder* folder) : folder_(folder) {
   if (!folder_) return;
   try {
-    file_ = folder_->create();
+    file_ = folder_->create(name_);
   } catch (...) {
-    return;
+    file_.reset();
   }
-  silently([&] { begin(head, rows); });
 }
 
 void RunJournal::begin(const JournalHead& head, const std::vector<JournalRow>& rows) {
-  std::string text = std::string(kJournalMagic) + '\n';
-  text += line("time", folder_->now());
-  text += line("kind", head.kind);
-  for (const std::wstring& name : head.folders) text += line("folder", name);
-  text += line("match", head.match);
-  text += line("replace", head.replace);
-  text += std::string("rename folders\t") + (head.renameFolders ? "yes\n" : "no\n");
-  text += std::string("search subfolders\t") + (head.searchSubfolders ? "yes\n" : "no\n");
-  text += "rows\t" + std::to_string(rows.size()) + '\n';
-  for (const JournalRow& entry : rows) text += "row\t" + toJournalText(entry.from) + '\t' + toJournalText(entry.to) + '\n';
-  pending_ = std::move(text);
-  write();
+  silently([&] {
+    std::string text = std::string(kJournalMagic) + '\n';
+    text += line(key::time, folder_->now());
+    text += line(key::kind, head.kind);
+    for (const std::wstring& name : head.folders) text += line(key::folder, name);
+    text += line(key::match, shownText(head.match));
+    text += line(key::replace, shownText(head.replace));
+    text += std::string(key::renameFolders) + '\t' + (head.renameFolders ? key::yes : key::no) + '\n';
+    text += std::string(key::searchSubfolders) + '\t' + (head.searchSubfolders ? key::yes : key::no) + '\n';
+    text += std::string(key::rows) + '\t' + std::to_string(rows.size()) + '\n';
+    for (const JournalRow& entry : rows) {
+      text += std::string(key::row) + '\t' + toJournalText(entry.from) + '\t' + toJournalText(entry.to) +
+              stampFields(entry.stamp) + '\n';
+    }
+    write(text, true);
+  });
   if (!file_) return;
-  // The oldest runs go once a new one is safely recorded.
-  std::vector<std::wstring> names = folder_->names();
-  std::sort(names.begin(), names.end());
-  for (std::size_t i = 0; i + kJournalsKept < names.size(); ++i) folder_->remove(names[i]);
+  try {
+    prune();
+  } catch (...) {
+    // A folder that cannot be pruned keeps its runs; this one is recorded all the same.
+  }
 }
 
-RunJournal::~RunJournal() {
-  // A run ended by an exception keeps the outcomes it had; the disk settles the rest.
-  if (!file_ || pending_.empty()) return;
+void RunJournal::prune() {
+  if (!folder_->prunable()) return;
+  std::vector<std::wstring> names = folder_->names();
+  std::sort(names.begin(), names.end());
+  std::string start;
+  for (std::size_t i = 0; i + kJournalsKept < names.size(); ++i) {
+    if (folder_->read(names[i], 64, start) && startsAsJournal(start)) folder_->remove(names[i]);
+  }
+}
+
+void RunJournal::abandon() {
+  if (!file_) return;
+  file_.reset();
   try {
-    file_->append(pending_, true);
+    folder_->remove(name_);
   } catch (...) {
   }
 }
 
-void RunJournal::renamed(std::size_t index, const ItemStamp& stamp) {
-  silently([&] {
-    std::string text = row("renamed", index);
-    if (stamp.known && stamp.folder) text += "\tfolder";
-    if (stamp.known && !stamp.folder) text += "\tfile\t" + std::to_string(stamp.size) + '\t' + std::to_string(stamp.written);
-    add(text);
-  });
+RunJournal::~RunJournal() {
+  // A run ended by an exception has written its outcomes: they go to the disk, and the
+  // Undo program settles the rest.
+  if (!file_ || !unforced_) return;
+  try {
+    file_->append(std::string(), true);
+  } catch (...) {
+  }
+}
+
+void RunJournal::renamed(std::size_t index) {
+  silently([&] { add(row(key::renamed, index)); });
 }
 
 void RunJournal::failed(std::size_t index) {
-  silently([&] { add(row("failed", index)); });
+  silently([&] { add(row(key::failed, index)); });
 }
 
 void RunJournal::finish() {
-  silently([&] {
-    pending_ += "end\n";
-    write();
-  });
+  silently([&] { write(std::string(key::end) + '\n', true); });
   file_.reset();
 }
 
 void RunJournal::add(const std::string& text) {
-  pending_ += text;
-  pending_ += '\n';
-  if (folder_->milliseconds() - lastWrite_ >= kWriteEvery) write();
+  write(text + '\n', folder_->milliseconds() - lastDurable_ >= kForceEvery);
 }
 
-void RunJournal::write() {
-  if (!file_ || !file_->append(pending_, true)) {
+void RunJournal::write(const std::string& text, bool durable) {
+  if (!file_ || !file_->append(text, durable)) {
     file_.reset();  // the record is lost, never the run
     return;
   }
-  pending_.clear();
-  lastWrite_ = folder_->milliseconds();
+  unforced_ = !durable;
+  if (durable) lastDurable_ = folder_->milliseconds();
 }
 
 }  // namespace lark

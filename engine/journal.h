@@ -26,19 +26,22 @@ struct JournalHead {
   bool searchSubfolders = false;
 };
 
-enum class RowOutcome { pending, renamed, failed, untouched };
+// unsure: settled after a run was cut short, where the disk cannot tell whether the row
+// was renamed; such a row is never taken back.
+enum class RowOutcome { pending, renamed, failed, untouched, unsure };
 
 struct JournalRow {
   std::wstring from;  // the full path when the row's own rename ran
   std::wstring to;    // the full path it was renamed to
   RowOutcome outcome = RowOutcome::pending;
-  ItemStamp stamp;    // the item as it was just before its rename, when known
+  ItemStamp stamp;    // the item as it was before the run, when known
 };
 
 struct JournalRun {
   JournalHead head;
   std::vector<JournalRow> rows;
-  bool ended = false;  // the run finished, or has been settled since
+  bool ended = false;         // the run finished, or has been settled since
+  std::size_t wholeText = 0;  // bytes up to the end of the last whole line
   std::size_t renamedRows() const;
 };
 
@@ -46,15 +49,22 @@ struct JournalRun {
 // turns the journal silent and never reaches the run: a rename never waits on its record.
 class RunJournal {
  public:
-  // Writes the head and every row, and forces them to the disk. folder may be null.
-  RunJournal(JournalFolder* folder, const JournalHead& head, const std::vector<JournalRow>& rows);
+  // Makes a new, empty journal in folder, which may be null.
+  explicit RunJournal(JournalFolder* folder);
   ~RunJournal();
   RunJournal(const RunJournal&) = delete;
   RunJournal& operator=(const RunJournal&) = delete;
 
+  // Whether the run is being recorded.
   bool active() const { return file_ != nullptr; }
-  // Outcomes of rows by position (from 0), buffered and written at least every second.
-  void renamed(std::size_t row, const ItemStamp& stamp);
+  // Writes the head and every row and forces them to the disk; then, where the folder
+  // allows, removes the oldest runs.
+  void begin(const JournalHead& head, const std::vector<JournalRow>& rows);
+  // The run will not happen: its journal goes.
+  void abandon();
+  // Outcomes of rows by position (from 0), each written as it comes, so that a process
+  // that is ended leaves nothing to guess; forced to the disk at least every second.
+  void renamed(std::size_t row);
   void failed(std::size_t row);
   // Marks the run finished and forces everything to the disk.
   void finish();
@@ -70,14 +80,15 @@ class RunJournal {
       file_.reset();
     }
   }
-  void begin(const JournalHead& head, const std::vector<JournalRow>& rows);
+  void prune();
   void add(const std::string& line);
-  void write();
+  void write(const std::string& text, bool durable);
 
   JournalFolder* folder_;
   std::unique_ptr<JournalFile> file_;
-  std::string pending_;
-  std::uint64_t lastWrite_ = 0;
+  std::wstring name_;
+  std::uint64_t lastDurable_ = 0;
+  bool unforced_ = false;  // written since the disk was last forced
 };
 
 // The runs a folder keeps: the newest this many, older ones removed as a new one begins.
@@ -93,17 +104,19 @@ bool parseJournal(const std::string& text, JournalRun& run, std::wstring& error)
 // and the end mark.
 std::string settledLines(const JournalRun& run, const std::vector<std::size_t>& settled);
 
+// Whether a text begins with the journal's first line: the only files ever removed.
+bool startsAsJournal(const std::string& text);
+
 // UTF-8 with %XX for control characters and '%', %uXXXX for a lone surrogate; and back
 // (false when the text is not what toJournalText makes).
 std::string toJournalText(const std::wstring& text);
 bool fromJournalText(const std::string& text, std::wstring& wide);
 
-// True when path is absolute, holds no character a name cannot, no "." or ".." part,
-// and lies strictly below one of the folders (compared without regard to case).
+// True when path is absolute, holds no character a name cannot, no part that Windows
+// resolves to another (".", "..", only dots and spaces), and lies strictly below one of
+// the folders, which the journal's writer put in front of each of its paths.
 bool liesBelowFolders(const std::wstring& path, const std::vector<std::wstring>& folders);
-// True when path starts with folder (compared without regard to case) and goes on.
+// True when path starts with folder and goes on.
 bool liesBelow(const std::wstring& path, const std::wstring& folder);
-// Equal but for letter case, as Windows compares names.
-bool sameIgnoringCase(const std::wstring& a, const std::wstring& b);
 
 }  // namespace lark

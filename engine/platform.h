@@ -83,14 +83,18 @@ class JournalFile {
   virtual ~JournalFile() = default;
   // Appends the bytes; durable also forces them to the disk. False on any failure.
   virtual bool append(const std::string& bytes, bool durable) = 0;
+  // Keeps only the first length bytes: a line that a crash cut off goes before anything
+  // is added after it. False on any failure.
+  virtual bool cut(std::size_t length) = 0;
 };
 
 // The folder of rename journals, and the clocks that stamp them.
 class JournalFolder {
  public:
   virtual ~JournalFolder() = default;
-  // A new, empty journal named after the present time; null when none can be made.
-  virtual std::unique_ptr<JournalFile> create() = 0;
+  // A new, empty journal named after the present time, and its name; null when none can
+  // be made.
+  virtual std::unique_ptr<JournalFile> create(std::wstring& name) = 0;
   // The names of the journals kept; names sort from the oldest to the newest.
   virtual std::vector<std::wstring> names() = 0;
   // A journal's text, up to limit bytes and one more; false when it cannot be read.
@@ -98,6 +102,9 @@ class JournalFolder {
   // A journal opened to add to it; null while its run still holds it, or on failure.
   virtual std::unique_ptr<JournalFile> reopen(const std::wstring& name) = 0;
   virtual void remove(const std::wstring& name) = 0;
+  // Whether old runs may be removed from this folder: only from the one the program keeps
+  // for itself, never from one a user named, which may hold anything.
+  virtual bool prunable() = 0;
   // The present time as a person reads it, and a steady count of milliseconds.
   virtual std::wstring now() = 0;
   virtual std::uint64_t milliseconds() = 0;

@@ -169,10 +169,12 @@ class SelectionIndex {
   std::unordered_multimap<std::size_t, std::size_t> positions_;
 };
 
-// The journal's head and rows for the usable rows of a plan: the run as it will go. A
-// journal that cannot even be described (no memory) is left out; the run goes on.
-RunJournal openJournal(const RenameState& state, const RenamePlan& plan) {
-  if (!state.journals || usableRows(plan) == 0) return RunJournal(nullptr, JournalHead(), {});
+// Records the usable rows of a plan, the run as it will go, each with its item as it is
+// before anything moves: what tells it apart, should the run be cut short, from another
+// item that later takes its name. A journal that cannot even be described (no memory) is
+// given up; the run goes on.
+void beginJournal(RunJournal& journal, const RenameState& state, const RenamePlan& plan, FileSystem& fileSystem) {
+  if (!journal.active()) return;
   JournalHead head;
   std::vector<JournalRow> rows;
   try {
@@ -186,12 +188,14 @@ RunJournal openJournal(const RenameState& state, const RenamePlan& plan) {
     for (const RenameEntry& entry : plan) {
       if (entry.failed) continue;
       if (seen.insert(entry.baseFolder).second) head.folders.push_back(entry.baseFolder);
-      rows.push_back({entry.baseFolder + entry.currentPath, entry.baseFolder + entry.newPath, RowOutcome::pending, {}});
+      rows.push_back({entry.baseFolder + entry.currentPath, entry.baseFolder + entry.newPath, RowOutcome::pending,
+                      fileSystem.stamp(entry.baseFolder + entry.originalPath)});
     }
   } catch (const std::bad_alloc&) {
-    return RunJournal(nullptr, JournalHead(), {});
+    journal.abandon();
+    return;
   }
-  return RunJournal(state.journals, head, rows);
+  journal.begin(head, rows);
 }
 
 // The names that items of this run have left. A row whose item lay at or below one of
@@ -225,10 +229,19 @@ class VacatedNames {
 
 void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem) {
   RenamePlan plan = buildPlan(state, fileSystem);
+  const std::uint32_t usable = usableRows(plan);
+  // Made before the question, which tells whether the run can be taken back.
+  RunJournal journal(usable != 0 ? state.journals : nullptr);
   const std::wstring question = formatCount(
-      L"Renaming cannot be undone! This operation will rename %d file(s).\n\nAre you sure you wish to continue?",
-      usableRows(plan));
-  if (!page.askYesNo(question, L"Rename")) return;
+      journal.active() ? L"This operation will rename %d file(s). You can take it back afterwards with \"Undo a "
+                         L"Larkspindle rename\" in the Start menu.\n\nAre you sure you wish to continue?"
+                       : L"Renaming cannot be undone! This operation will rename %d file(s).\n\nAre you sure you wish "
+                         L"to continue?",
+      usable);
+  if (!page.askYesNo(question, L"Rename")) {
+    journal.abandon();
+    return;
+  }
 
   // A renamed item that was selected takes its new path in the selection, in the place
   // of the old one: the first exact match among the files, else among the folders.
@@ -236,7 +249,7 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
   SelectionIndex folders(state.folders);
   // Written and on the disk before the first rename, so that a run cut short by a crash
   // can still be taken back.
-  RunJournal journal = openJournal(state, plan);
+  beginJournal(journal, state, plan, fileSystem);
   std::size_t journalRow = 0;
   const RenameEntry* keptItsName = nullptr;  // the last folder row not renamed, refused or failed
   VacatedNames vacated(fileSystem);
@@ -263,7 +276,6 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
       journal.failed(row);
       continue;
     }
-    const ItemStamp stamp = journal.active() ? fileSystem.stamp(before) : ItemStamp();
     if (fileSystem.renameItem(before, after) != 0) {
       entry.failed = true;
       entry.errorText = kFileOperationError;
@@ -271,7 +283,7 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
       keptItsName = &entry;
       continue;
     }
-    journal.renamed(row, stamp);
+    journal.renamed(row);
     vacated.left(before, after);
     if (files.replace(before, after)) continue;
     before.push_back(L'\\');

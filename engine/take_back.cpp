@@ -25,6 +25,12 @@ const std::wstring& folderOf(const JournalRun& run, const std::wstring& path) {
   return run.head.folders.front();  // the journal's reader has made sure one holds it
 }
 
+// Whether the disk still shows the item the run recorded (any item, when none was).
+bool sameItem(const ItemStamp& then, const ItemStamp& now) {
+  return !then.known || (now.known && then.folder == now.folder &&
+                         (now.folder || (then.size == now.size && then.written == now.written)));
+}
+
 std::wstring cannotTakeBack(const std::wstring& why) { return L"[ERROR: Cannot take back: " + why + L"]"; }
 
 // Why a renamed row cannot go back now, or empty when it can. now: the new path's stamp.
@@ -33,10 +39,7 @@ std::wstring refusal(const JournalRow& row, const ItemStamp& now, FileSystem& fi
   if (!sameItemName(fileSystem, row.from, row.to) && exists(fileSystem, row.from)) {
     return cannotTakeBack(L"another item now has the old name");
   }
-  const ItemStamp& then = row.stamp;
-  if (then.known && (then.folder != now.folder || (!now.folder && (then.size != now.size || then.written != now.written)))) {
-    return cannotTakeBack(L"another item, or a changed one, now has the new name");
-  }
+  if (!sameItem(row.stamp, now)) return cannotTakeBack(L"another item, or a changed one, now has the new name");
   return std::wstring();
 }
 
@@ -47,13 +50,47 @@ std::vector<std::size_t> settleRun(JournalRun& run, FileSystem& fileSystem) {
   for (std::size_t i = 0; i < run.rows.size(); ++i) {
     JournalRow& row = run.rows[i];
     if (row.outcome != RowOutcome::pending) continue;
-    const bool renamed = exists(fileSystem, row.to) && (sameItemName(fileSystem, row.from, row.to) || !exists(fileSystem, row.from));
-    row.outcome = renamed ? RowOutcome::renamed : RowOutcome::untouched;
+    const ItemStamp atNew = fileSystem.stamp(row.to);
+    const bool oldTaken = !sameItemName(fileSystem, row.from, row.to) && exists(fileSystem, row.from);
+    if (!atNew.known && oldTaken) {
+      row.outcome = RowOutcome::untouched;
+    } else if (atNew.known && !oldTaken && row.stamp.known && sameItem(row.stamp, atNew)) {
+      row.outcome = RowOutcome::renamed;
+    } else {
+      // Both names taken (a chain of renames, or another item at the new name), neither
+      // (the item went along with its folder), or an item the journal cannot vouch for:
+      // the disk cannot tell, so the row is never taken back.
+      row.outcome = RowOutcome::unsure;
+    }
     settled.push_back(i);
   }
   run.ended = true;
   return settled;
 }
+
+namespace {
+
+// Settles a run cut short, holding the only right to write its journal: the run may
+// have ended since the journal was first read, and another Undo program may be at it.
+void settle(KeptRun& kept, JournalFolder& journals, FileSystem& fileSystem) {
+  std::unique_ptr<JournalFile> file = journals.reopen(kept.name);
+  if (!file) {
+    kept.inProgress = true;
+    return;
+  }
+  std::string text;
+  if (!journals.read(kept.name, kLargestJournal, text)) {
+    kept.error = L"the journal cannot be read";
+    return;
+  }
+  if (!parseJournal(text, kept.run, kept.error) || kept.run.ended) return;
+  // A line that a crash cut off goes first, so that the settlement starts on a line of its own.
+  if (kept.run.wholeText != text.size() && !file->cut(kept.run.wholeText)) return;
+  const std::vector<std::size_t> settled = settleRun(kept.run, fileSystem);
+  file->append(settledLines(kept.run, settled), true);
+}
+
+}  // namespace
 
 std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem) {
   std::vector<std::wstring> names = journals.names();
@@ -66,12 +103,7 @@ std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem) {
     if (!journals.read(name, kLargestJournal, text)) {
       kept.error = L"the journal cannot be read";
     } else if (parseJournal(text, kept.run, kept.error) && !kept.run.ended) {
-      std::unique_ptr<JournalFile> file = journals.reopen(name);
-      kept.inProgress = !file;
-      if (file) {
-        const std::vector<std::size_t> settled = settleRun(kept.run, fileSystem);
-        file->append(settledLines(kept.run, settled), true);
-      }
+      settle(kept, journals, fileSystem);
     }
     runs.push_back(std::move(kept));
   }
@@ -80,36 +112,55 @@ std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem) {
 
 RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* journals) {
   const JournalRun& run = kept.run;
-  std::vector<const JournalRow*> renamed;
+  std::vector<const JournalRow*> listed;  // renamed rows, and those the disk could not settle
   for (auto row = run.rows.rbegin(); row != run.rows.rend(); ++row) {
-    if (row->outcome == RowOutcome::renamed) renamed.push_back(&*row);
+    if (row->outcome == RowOutcome::renamed || row->outcome == RowOutcome::unsure) listed.push_back(&*row);
   }
+  // The rows that may go back, each with its item as the disk shows it before anything
+  // moves; the others are refused now, whatever the disk shows.
+  RenamePlan plan;
+  plan.reserve(listed.size() + 1);
   JournalHead head = run.head;
   head.kind = L"undo " + kept.name;
   std::vector<JournalRow> rows;
-  rows.reserve(renamed.size());
-  for (const JournalRow* row : renamed) rows.push_back({row->to, row->from, RowOutcome::pending, {}});
-  RunJournal journal(renamed.empty() ? nullptr : journals, head, rows);
+  rows.reserve(listed.size());
+  for (const JournalRow* row : listed) {
+    const std::wstring& folder = folderOf(run, row->to);
+    RenameEntry entry = RenameEntry::candidate(folder, row->to.substr(folder.size()), row->to.substr(folder.size()));
+    if (!liesBelow(row->from, folder)) {
+      // A rename never leaves its folder: a journal that says one did is not followed.
+      entry.errorText = cannotTakeBack(L"its old and new names lie in different folders");
+    } else {
+      entry.newPath = row->from.substr(folder.size());
+      if (row->outcome == RowOutcome::unsure) {
+        entry.errorText = cannotTakeBack(L"the run was cut short, and the disk cannot tell whether this row was renamed");
+      } else {
+        rows.push_back({row->to, row->from, RowOutcome::pending, fileSystem.stamp(row->to)});
+      }
+    }
+    entry.failed = !entry.errorText.empty();
+    plan.push_back(std::move(entry));
+  }
+  RunJournal journal(rows.empty() ? nullptr : journals);
+  journal.begin(head, rows);
 
-  RenamePlan plan;
-  plan.reserve(renamed.size() + 1);
   std::uint32_t takenBack = 0;
-  for (std::size_t i = 0; i < renamed.size(); ++i) {
-    const JournalRow& row = *renamed[i];
-    const std::wstring& folder = folderOf(run, row.to);
-    RenameEntry entry = RenameEntry::candidate(folder, row.to.substr(folder.size()), row.to.substr(folder.size()));
-    entry.newPath = row.from.substr(folder.size());
-    const ItemStamp now = fileSystem.stamp(row.to);
-    entry.errorText = refusal(row, now, fileSystem);
+  std::size_t journalRow = 0;
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    RenameEntry& entry = plan[i];
+    if (entry.failed) continue;
+    const JournalRow& row = *listed[i];
+    const std::size_t at = journalRow++;
+    // Judged at its turn: an earlier row of the take-back may have freed its old name.
+    entry.errorText = refusal(row, fileSystem.stamp(row.to), fileSystem);
     if (entry.errorText.empty() && fileSystem.renameItem(row.to, row.from) != 0) entry.errorText = kFileOperationError;
     entry.failed = !entry.errorText.empty();
     if (entry.failed) {
-      journal.failed(i);
+      journal.failed(at);
     } else {
-      journal.renamed(i, now);
+      journal.renamed(at);
       ++takenBack;
     }
-    plan.push_back(std::move(entry));
   }
   journal.finish();
   std::wstring heading = L"Nothing was taken back:";

@@ -15,6 +15,8 @@ class Win32JournalFile : public JournalFile {
  public:
   explicit Win32JournalFile(UniqueFileHandle file) : file_(std::move(file)) {}
   bool append(const std::string& bytes, bool durable) override {
+    LARGE_INTEGER end = {};
+    if (!SetFilePointerEx(file_.get(), end, nullptr, FILE_END)) return false;
     for (std::size_t done = 0; done < bytes.size();) {
       DWORD written = 0;
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
@@ -23,15 +25,22 @@ class Win32JournalFile : public JournalFile {
     }
     return !durable || FlushFileBuffers(file_.get());
   }
+  bool cut(std::size_t length) override {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(length);
+    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(file_.get()) &&
+           FlushFileBuffers(file_.get());
+  }
 
  private:
   UniqueFileHandle file_;
 };
 
 // Others may read a journal while its run writes it, never write it: that is how the
-// Undo program tells a run still going from one that was cut short.
+// Undo program tells a run still going from one that was cut short, and why two Undo
+// programs never settle one journal at once.
 HANDLE openForWriting(const std::wstring& path, DWORD disposition) {
-  return CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool isJournalName(const wchar_t* name) {
@@ -51,7 +60,7 @@ const std::wstring& Win32JournalFolder::folder() {
   return folder_;
 }
 
-std::unique_ptr<JournalFile> Win32JournalFolder::create() {
+std::unique_ptr<JournalFile> Win32JournalFolder::create(std::wstring& made) {
   const std::wstring& where = folder();
   if (where.empty()) return nullptr;
   // Both levels, each allowed to exist already.
@@ -66,7 +75,10 @@ std::unique_ptr<JournalFile> Win32JournalFolder::create() {
     std::wstring name = stem;
     if (attempt > 1) name += L"-" + std::to_wstring(attempt);
     UniqueFileHandle file(openForWriting(where + name + L".txt", CREATE_NEW));
-    if (file) return std::make_unique<Win32JournalFile>(std::move(file));
+    if (file) {
+      made = name + L".txt";
+      return std::make_unique<Win32JournalFile>(std::move(file));
+    }
     if (GetLastError() != ERROR_FILE_EXISTS) return nullptr;
   }
   return nullptr;

@@ -137,6 +137,177 @@ TEST_F(TakeBack, AJournalThatCannotBeWrittenChangesNothingOfTheRun) {
   EXPECT_TRUE(journals.journals.empty());
 }
 
+// Old runs go only from the program's own folder, and only files that begin as journals:
+// a folder the user named may hold anything, and so may the own one.
+TEST_F(TakeBack, PruningRemovesOnlyOldJournalsOfItsOwnFolder) {
+  const struct {
+    bool ownFolder;
+    const char* text;     // what each of the 150 files found there holds
+    std::size_t kept;     // how many of them are left after one more run
+  } cases[] = {
+      {true, "Invoice 2024-01\n", 150},
+      {false, "Invoice 2024-01\n", 150},
+      {false, kJournalMagic, 150},
+      {true, kJournalMagic, 99},
+  };
+  for (const auto& c : cases) {
+    fakes::MemoryJournalFolder folder;
+    folder.ownFolder = c.ownFolder;
+    for (int i = 0; i < 150; ++i) folder.journals[L"2024-01 " + std::to_wstring(100 + i) + L".txt"] = std::string(c.text) + "\n";
+    fakes::MemoryFileSystem copy = disk;
+    RenameState run;
+    run.journals = &folder;
+    run.matchPattern = L"a";
+    run.replaceFormat = L"b";
+    run.setSelection({L"C:\\W\\a1.txt"}, copy);
+    performRename(run, page, copy);
+    EXPECT_EQ(c.kept + 1, folder.journals.size()) << c.ownFolder << " " << c.text;
+  }
+}
+
+// The run ends between the list's first read and its settlement: the settlement sees the
+// end and adds nothing, so the journal stays readable.
+TEST_F(TakeBack, ARunEndingWhileTheListIsReadStaysReadable) {
+  struct Ending : fakes::MemoryJournalFolder {
+    std::unique_ptr<JournalFile> reopen(const std::wstring& name) override {
+      journals[name] += "end\n";
+      return MemoryJournalFolder::reopen(name);
+    }
+  } ending;
+  ending.journals[L"run-0001.txt"] = std::string(kJournalMagic) +
+      "\ntime\tt\nkind\trename\nfolder\tC:\\W\\\nmatch\ta\nreplace\tb\nrename folders\tno\nsearch subfolders\tno\nrows\t1\n"
+      "row\tC:\\W\\a1.txt\tC:\\W\\b1.txt\nrenamed\t1\n";
+  disk.renameItem(L"C:\\W\\a1.txt", L"C:\\W\\b1.txt");
+  keptRuns(ending, disk);
+  const std::vector<KeptRun> runs = keptRuns(ending, disk);
+  EXPECT_EQ(L"", runs[0].error);
+  EXPECT_EQ(L"Took back 1 rename:", takeBack(runs[0], disk, nullptr)[0].baseFolder);
+}
+
+// A change of letter case alone, in letters the C runtime does not fold: the old name is
+// the item's own, so it goes back.
+TEST_F(TakeBack, ACaseOnlyRenameOfAccentedLettersGoesBack) {
+  disk.addFile(L"C:\\W\\\u00e9t\u00e9.txt");
+  state.setSelection({L"C:\\W\\\u00e9t\u00e9.txt"}, disk);
+  state.matchPattern = L"\u00e9t\u00e9";
+  state.replaceFormat = L"\u00c9T\u00c9";
+  performRename(state, page, disk);
+  ASSERT_TRUE(disk.exists(L"C:\\W\\\u00c9T\u00c9.txt"));
+  const Rows listing = fakes::rows(takeBackNewest());
+  EXPECT_EQ((Rows{L"\u00c9T\u00c9.txt > \u00e9t\u00e9.txt (\u00c9T\u00c9.txt)"}), Rows(listing.begin() + 1, listing.end()));
+}
+
+// The confirmation says whether the run can be taken back, and a run the user declines
+// leaves no journal.
+TEST_F(TakeBack, TheQuestionTellsWhetherTheRunCanBeTakenBack) {
+  page.answerYes = false;
+  performRename(state, page, disk);
+  journals.refuseCreate = true;
+  performRename(state, page, disk);
+  ASSERT_EQ(2u, page.questions.size());
+  EXPECT_EQ(L"This operation will rename 6 file(s). You can take it back afterwards with \"Undo a Larkspindle rename\" "
+            L"in the Start menu.\n\nAre you sure you wish to continue?",
+            page.questions[0].second);
+  EXPECT_EQ(L"Renaming cannot be undone! This operation will rename 6 file(s).\n\nAre you sure you wish to continue?",
+            page.questions[1].second);
+  EXPECT_TRUE(journals.journals.empty());
+}
+
+// A process ended after its renames leaves every outcome it wrote: a chain, where the
+// first row's old name is taken again, and nested rows, where a file's folder moved after
+// it, both go back exactly.
+TEST_F(TakeBack, AnEndedRunsChainAndNestedRowsGoBackExactly) {
+  struct Ended : fakes::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    int renameItem(const std::wstring& from, const std::wstring& to) override {
+      const int result = ForwardingFileSystem::renameItem(from, to);
+      if (++calls == renames) throw std::runtime_error("ended");
+      return result;
+    }
+    int calls = 0;
+    int renames = 0;
+  };
+  const struct {
+    std::vector<std::wstring> selection;
+    const wchar_t* pattern;
+    const wchar_t* format;
+    int renames;
+  } cases[] = {
+      {{L"C:\\W\\ab", L"C:\\W\\b"}, L"^a?b$", L"a$&", 2},
+      {{L"C:\\W\\Dx\\x.txt", L"C:\\W\\Dx\\"}, L"x", L"y", 3},
+  };
+  for (const auto& c : cases) {
+    fakes::MemoryFileSystem here;
+    fakes::MemoryJournalFolder folder;
+    for (const wchar_t* file : {L"C:\\W\\ab", L"C:\\W\\b", L"C:\\W\\Dx\\x.txt"}) here.addFile(file);
+    const std::vector<std::wstring> start = here.tree(L"C:\\W");
+    RenameState run;
+    run.journals = &folder;
+    run.renameFolders = run.searchSubfolders = true;
+    run.matchPattern = c.pattern;
+    run.replaceFormat = c.format;
+    run.setSelection(c.selection, here);
+    Ended ended(here);
+    ended.renames = c.renames;
+    EXPECT_THROW(performRename(run, page, ended), std::runtime_error);
+    ASSERT_NE(start, here.tree(L"C:\\W")) << c.pattern;
+    const std::vector<KeptRun> runs = keptRuns(folder, here);
+    takeBack(runs.front(), here, nullptr);
+    EXPECT_EQ(start, here.tree(L"C:\\W")) << c.pattern;
+  }
+}
+
+// Settling a run whose outcomes never reached the disk: a row whose item was replaced
+// since, or whose names are both taken, is listed and not taken back.
+TEST_F(TakeBack, SettlingRefusesWhatTheDiskCannotTell) {
+  struct Lost : fakes::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    int renameItem(const std::wstring& from, const std::wstring& to) override {
+      journals->lost = true;
+      return ForwardingFileSystem::renameItem(from, to);
+    }
+    fakes::MemoryJournalFolder* journals = nullptr;
+  } lost(disk);
+  lost.journals = &journals;
+  performRename(state, page, lost);
+  journals.lost = false;
+  disk.setStamp(L"C:\\W\\b1.txt", 99, 99);  // replaced since
+  disk.addFile(L"C:\\W\\a2.txt");           // the old name taken again
+  const RenamePlan plan = takeBackNewest();
+  const Rows listing = fakes::rows(plan);
+  const std::wstring unsure = L"[ERROR: Cannot take back: the run was cut short, and the disk cannot tell whether this row was renamed]";
+  EXPECT_EQ(L"b2.txt ! " + unsure + L" (b2.txt)", listing[listing.size() - 2]);
+  EXPECT_EQ(L"b1.txt ! " + unsure + L" (b1.txt)", listing.back());
+  EXPECT_EQ(L"Took back 4 renames:", plan[0].baseFolder);
+}
+
+// A journal whose rows lie below different folders, one of them renamed from one folder
+// into another: refused with its reason, never a throw half-way through.
+TEST_F(TakeBack, RowsAcrossFoldersAreRefusedNotThrown) {
+  journals.journals[L"run-0001.txt"] = std::string(kJournalMagic) +
+      "\ntime\tt\nkind\trename\nfolder\tC:\\\nfolder\t\\\\server\\share\\\nmatch\ta\nreplace\tb\nrename folders\tno\n"
+      "search subfolders\tno\nrows\t2\nrow\t\\\\server\\share\\c\t\\\\server\\share\\c\nrow\tC:\\P\t\\\\server\\share\\s\n"
+      "renamed\t2\n";
+  disk.addFile(L"\\\\server\\share\\s");
+  const std::vector<KeptRun> runs = keptRuns(journals, disk);
+  ASSERT_EQ(L"", runs[0].error);
+  RenamePlan listing;
+  ASSERT_NO_THROW(listing = takeBack(runs[0], disk, nullptr));
+  EXPECT_EQ(L"s ! [ERROR: Cannot take back: its old and new names lie in different folders] (s)", fakes::rows(listing)[1]);
+  EXPECT_TRUE(disk.exists(L"\\\\server\\share\\s"));
+}
+
+// A crash cut the last outcome line short: settlement starts on a line of its own, and
+// the journal stays readable.
+TEST_F(TakeBack, ACutOffLastLineIsReplacedBySettlement) {
+  journals.journals[L"run-0001.txt"] = std::string(kJournalMagic) +
+      "\nkind\trename\nfolder\tC:\\\nrows\t2\nrow\tC:\\a\tC:\\b\nrow\tC:\\c\tC:\\d\nf";
+  keptRuns(journals, disk);
+  const std::vector<KeptRun> runs = keptRuns(journals, disk);
+  EXPECT_EQ(L"", runs[0].error);
+  EXPECT_TRUE(runs[0].run.ended);
+}
+
 TEST_F(TakeBack, ARunStillGoingIsNeitherSettledNorTakenBack) {
   journals.journals[L"run-0001.txt"] = std::string(kJournalMagic) +
       "\ntime\tt\nkind\trename\nfolder\tC:\\W\\\nmatch\ta\nreplace\tb\nrename folders\tno\nsearch subfolders\tno\nrows\t1\n"
@@ -169,6 +340,13 @@ TEST(Journal, HostileJournalsAreRefusedWithTheirLine) {
       {good + "renamed\t1\nfailed\t1\n", L"line 12: a row has two outcomes"},
       {good + "renamed\t1\tfile\tbig\t1\n", L"line 11: an outcome is not one that Larkspindle writes"},
       {good + "end\nrenamed\t1\n", L"line 12: the journal goes on after its end"},
+      {good + "settled\t1\tmaybe\n", L"line 11: an outcome is not one that Larkspindle writes"},
+      {head + "rows\t1\nrow\tC:\\W\\a.txt\tC:\\W\\b.txt\tfile\t1\n", L"line 10: a row is not \"row\", its old and its new path"},
+      // Windows resolves a part of dots and spaces to the folder itself.
+      {head + "rows\t1\nrow\tC:\\W\\a.txt\tC:\\W\\. .\n", L"line 10: a row names a path outside the run's folders, or one no file can have"},
+      {std::string(kJournalMagic) + "\nfolder\t\\\\*\\?\\\n", L"line 2: the folder is not a full path to a folder"},
+      {std::string(kJournalMagic) + "\nfolder\t\\\\.\\..\\\n", L"line 2: the folder is not a full path to a folder"},
+      {std::string(kJournalMagic) + "\nfolder\t\\\\..\\..\\\n", L"line 2: the folder is not a full path to a folder"},
       {std::string(kLargestJournal + 1, 'x'), L"the journal is larger than any Larkspindle writes"},
   };
   for (const auto& hostile : cases) {
@@ -183,6 +361,27 @@ TEST(Journal, HostileJournalsAreRefusedWithTheirLine) {
   EXPECT_EQ(RowOutcome::renamed, run.rows[0].outcome) << "an outcome cut off by a crash is dropped";
   EXPECT_EQ(34u, run.rows[0].stamp.written);
   EXPECT_FALSE(run.ended);
+  EXPECT_EQ(good.size() + 21, run.wholeText) << "the cut-off line is not counted as whole";
+}
+
+// A Match as long as an edit box takes, in letters that UTF-8 doubles: the journal keeps
+// what fits on a line, and the run stays readable and takable back.
+TEST(Journal, ALongMatchKeepsTheJournalReadable) {
+  fakes::MemoryJournalFolder journals;
+  RunJournal journal(&journals);
+  JournalHead head;
+  head.kind = L"rename";
+  head.folders = {L"C:\\W\\"};
+  head.match = std::wstring(32767, L'\u00e9');
+  journal.begin(head, {{L"C:\\W\\a", L"C:\\W\\b", RowOutcome::pending, {}}});
+  journal.renamed(0);
+  journal.finish();
+  JournalRun run;
+  std::wstring error;
+  ASSERT_TRUE(parseJournal(journals.journals.begin()->second, run, error)) << error;
+  EXPECT_EQ(1u, run.renamedRows());
+  EXPECT_EQ(0u, run.head.match.find(std::wstring(1000, L'\u00e9')));
+  EXPECT_EQ(L'\u2026', run.head.match.back());
 }
 
 }  // namespace

@@ -201,6 +201,12 @@ class MemoryJournalFile : public JournalFile {
     journal->second += bytes;
     return true;
   }
+  bool cut(std::size_t length) override {
+    const auto journal = folder_.journals.find(name_);
+    if (folder_.lost || journal == folder_.journals.end() || length > journal->second.size()) return false;
+    journal->second.resize(length);
+    return true;
+  }
 
  private:
   MemoryJournalFolder& folder_;
@@ -209,10 +215,11 @@ class MemoryJournalFile : public JournalFile {
 
 }  // namespace
 
-std::unique_ptr<JournalFile> MemoryJournalFolder::create() {
+std::unique_ptr<JournalFile> MemoryJournalFolder::create(std::wstring& name) {
   if (refuseCreate) return nullptr;
-  wchar_t name[32];
-  std::swprintf(name, 32, L"run-%04d.txt", ++created_);
+  wchar_t made[32];
+  std::swprintf(made, 32, L"run-%04d.txt", ++created_);
+  name = made;
   journals[name];
   return std::make_unique<MemoryJournalFile>(*this, name);
 }

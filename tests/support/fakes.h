@@ -135,11 +135,12 @@ class RecordingFileSystem : public ForwardingFileSystem {
 // by `lost`: from then on nothing reaches the "disk", as when a process is ended.
 class MemoryJournalFolder : public JournalFolder {
  public:
-  std::unique_ptr<JournalFile> create() override;
+  std::unique_ptr<JournalFile> create(std::wstring& name) override;
   std::vector<std::wstring> names() override;
   bool read(const std::wstring& name, std::size_t limit, std::string& text) override;
   std::unique_ptr<JournalFile> reopen(const std::wstring& name) override;
   void remove(const std::wstring& name) override { journals.erase(name); }
+  bool prunable() override { return ownFolder; }
   std::wstring now() override { return L"2026-12-10 08:00:" + std::to_wstring(10 + created_); }
   std::uint64_t milliseconds() override { return clock; }
 
@@ -148,6 +149,7 @@ class MemoryJournalFolder : public JournalFolder {
   std::uint64_t clock = 0;
   bool lost = false;
   bool refuseCreate = false;
+  bool ownFolder = true;  // false: a folder the user named, never pruned
 
  private:
   int created_ = 0;
