@@ -5,8 +5,9 @@
 ; the build made from the module's registration script (USER_ROWS64, USER_ROWS32). Either
 ; way an uninstaller recorded in Add/Remove Programs, and beside each DLL the Undo
 ; program, with a Start menu entry. /CurrentUser installs for the current user silently.
-; The build passes VERSION, CLSID, DLL64, DLL32, UNDO64, UNDO32, USER_ROWS64, USER_ROWS32,
-; ICON, SITE_URL and OUTFILE.
+; The build passes the product's facts (PRODUCT_NAME, PUBLISHER, COPYRIGHT, UNDO_TITLE,
+; SITE_URL, VERSION), CLSID, DLL64, DLL32, UNDO64, UNDO32, USER_ROWS64, USER_ROWS32, ICON
+; and OUTFILE.
 Unicode true
 Target amd64-unicode
 !include LogicLib.nsh
@@ -16,9 +17,9 @@ Target amd64-unicode
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Larkspindle"
 !define REGSVR32_64 "$SYSDIR\regsvr32.exe"
 !define REGSVR32_32 "$WINDIR\SysWOW64\regsvr32.exe"
-!define UNDO_SHORTCUT "$SMPROGRAMS\Undo a Larkspindle rename.lnk"
+!define UNDO_SHORTCUT "$SMPROGRAMS\${UNDO_TITLE}.lnk"
 
-Name "Larkspindle"
+Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
 !define MACHINE_FOLDER "$PROGRAMFILES64\Larkspindle"
 !define USER_FOLDER "$LOCALAPPDATA\Programs\Larkspindle"
@@ -32,12 +33,12 @@ ShowInstDetails show
 ShowUninstDetails show
 
 VIProductVersion "${VERSION}"
-VIAddVersionKey /LANG=0 "ProductName" "Larkspindle"
+VIAddVersionKey /LANG=0 "ProductName" "${PRODUCT_NAME}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
-VIAddVersionKey /LANG=0 "FileDescription" "Larkspindle Setup"
-VIAddVersionKey /LANG=0 "CompanyName" "Larkspindle"
-VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 Larkspindle"
+VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT_NAME} Setup"
+VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "${COPYRIGHT}"
 
 Var PerUser  ; 1 when installing, or installed, for the current user only
 Var ModeAll
@@ -103,12 +104,12 @@ Function otherKindPresent
   ${If} $PerUser == 1
     ReadRegStr $1 HKLM "Software\Classes\CLSID\${CLSID}\InprocServer32" "ThreadingModel"
     ${If} $1 != ""
-      StrCpy $0 "Larkspindle is already installed for all users of this computer. Uninstall that copy first: the shell can use only one."
+      StrCpy $0 "${PRODUCT_NAME} is already installed for all users of this computer. Uninstall that copy first: the shell can use only one."
     ${EndIf}
   ${Else}
     ReadRegStr $1 HKCU "Software\Classes\CLSID\${CLSID}\InprocServer32" "ThreadingModel"
     ${If} $1 != ""
-      StrCpy $0 "Larkspindle is already installed for you alone. Uninstall that copy first: the shell can use only one."
+      StrCpy $0 "${PRODUCT_NAME} is already installed for you alone. Uninstall that copy first: the shell can use only one."
     ${EndIf}
   ${EndIf}
 FunctionEnd
@@ -116,7 +117,7 @@ FunctionEnd
 Function chooseMode
   nsDialogs::Create 1018
   Pop $1
-  ${NSD_CreateLabel} 0 0 100% 24u "Who should be able to rename with Larkspindle?"
+  ${NSD_CreateLabel} 0 0 100% 24u "Who should be able to rename with ${PRODUCT_NAME}?"
   Pop $1
   ${NSD_CreateRadioButton} 10u 30u 100% 12u "&Anyone who uses this computer (needs administrator rights)"
   Pop $ModeAll
@@ -189,7 +190,7 @@ Function un.onInit
   !insertmacro UseMode "un."
 FunctionEnd
 
-Section "Larkspindle" SecMain
+Section "${PRODUCT_NAME}" SecMain
   SectionIn RO
   SetOutPath "$INSTDIR"
   !insertmacro PutDll "${DLL64}" "$INSTDIR\Larkspindle.dll"
@@ -202,9 +203,9 @@ Section "Larkspindle" SecMain
 
   ; Recorded before registering, so that a failed registration can still be undone
   ; from Add/Remove Programs.
-  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "Larkspindle"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_NAME}"
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "Larkspindle"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "URLInfoAbout" "${SITE_URL}"
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Uninstall.exe,0"
@@ -227,7 +228,7 @@ Section "Larkspindle" SecMain
   ${If} ${Errors}
   ${OrIf} $0 != 0
     DetailPrint "regsvr32 could not register $INSTDIR\Larkspindle.dll (exit code $0)."
-    MessageBox MB_OK|MB_ICONSTOP "Larkspindle could not be registered with the shell.$\r$\n$\r$\nThe files are installed; uninstall Larkspindle from Add/Remove Programs to remove them." /SD IDOK
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT_NAME} could not be registered with the shell.$\r$\n$\r$\nThe files are installed; uninstall ${PRODUCT_NAME} from Add/Remove Programs to remove them." /SD IDOK
     SetErrorLevel 3
     Abort
   ${EndIf}
@@ -245,7 +246,7 @@ Section "Larkspindle" SecMain
 
 registered:
   ${If} ${RebootFlag}
-    MessageBox MB_OK|MB_ICONINFORMATION "An earlier Larkspindle was in use; restart Windows to finish removing it." /SD IDOK
+    MessageBox MB_OK|MB_ICONINFORMATION "An earlier ${PRODUCT_NAME} was in use; restart Windows to finish removing it." /SD IDOK
   ${EndIf}
 SectionEnd
 
@@ -295,6 +296,6 @@ files:
   DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 
   ${If} ${RebootFlag}
-    MessageBox MB_OK|MB_ICONINFORMATION "Larkspindle is in use; restart Windows to finish removing its files." /SD IDOK
+    MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT_NAME} is in use; restart Windows to finish removing its files." /SD IDOK
   ${EndIf}
 SectionEnd

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/page_controls.h"
+#include "build_config.h"
 #include "engine/take_back.h"
 #include "ui/error_reporting.h"
 #include "ui/results_dialog.h"
@@ -26,7 +26,7 @@ namespace {
 constexpr int kTookBackAll = 0;
 constexpr int kSomeRefused = 1;
 constexpr int kNothingToTakeBack = 2;
-const wchar_t kCaption[] = L"Undo a Larkspindle rename";
+const wchar_t kCaption[] = LARK_WIDE(LARK_UNDO_TITLE);
 
 // Why a kept run cannot be taken back, or empty when it can.
 std::wstring whyNot(const KeptRun& kept) {
@@ -166,7 +166,7 @@ void printListing(const RenamePlan& listing) {
 int takeBackLast(Win32JournalFolder& journals, bool quiet) {
   Win32FileSystem fileSystem;
   const std::vector<KeptRun> runs = keptRuns(journals, fileSystem);
-  const std::wstring refusal = runs.empty() ? L"Larkspindle has no rename on record." : whyNot(runs.front());
+  const std::wstring refusal = runs.empty() ? LARK_WIDE(LARK_PRODUCT_NAME) L" has no rename on record." : whyNot(runs.front());
   if (!refusal.empty()) {
     if (quiet) {
       printUtf8(refusal + L"\n");

@@ -48,7 +48,7 @@ std::uint32_t parseVersionText(const std::string& text) {
 }
 
 std::wstring versionFileUrl() {
-  return L"http://" LARK_WIDE(LARKSPINDLE_SITE_HOST) L"/Downloads/LarkspindleLatestVersion.txt";
+  return LARK_WIDE(LARKSPINDLE_SITE_URL) L"Downloads/LarkspindleLatestVersion.txt";
 }
 
 void runUpdateWorker(UpdateCheck& check, VersionDownload& download) {

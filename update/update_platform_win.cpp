@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "build_config.h"
 #include "update/update_checker.h"
 #include "win32/handles.h"
 #include "win32/module.h"
@@ -17,7 +18,7 @@ namespace {
 class WinInetDownload : public VersionDownload {
  public:
   void open(const std::wstring& url) override {
-    root_.reset(InternetOpenW(L"Larkspindle", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    root_.reset(InternetOpenW(LARK_WIDE(LARK_PRODUCT_NAME), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!root_) throw std::runtime_error("InternetOpen() failed");
     // Always from the server, never from the cache, and never a dialog inside the shell.
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_NO_UI;

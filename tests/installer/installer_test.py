@@ -2,8 +2,10 @@
 """Installs and uninstalls Larkspindle with its real installer in a Wine prefix of its own,
 and compares the registry and drive C before the install and after the uninstall.
 
-    installer_test.py --version V --clsid {GUID} [--user-rows DIR] win64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32
-    installer_test.py --version V --clsid {GUID} wow64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32 CLIENT64 CLIENT32
+    installer_test.py FACTS [--user-rows DIR] win64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32
+    installer_test.py FACTS wow64 PREFIX SETUP_EXE DLL64 DLL32 UNDO64 UNDO32 CLIENT64 CLIENT32
+
+FACTS are the build's: --version V --clsid {GUID} --product NAME --publisher NAME --undo-title TEXT.
 
 With win64, the prefix is the host's 64-bit Wine without a working 32-bit regsvr32; an
 install for the current user only (/CurrentUser) is checked there too, its rows against
@@ -24,6 +26,8 @@ from wine_prefix import (CLASSES, UNINSTALL as UNINSTALL_KEYS, APPROVED, WHOLE_R
 arguments = argparse.ArgumentParser()
 arguments.add_argument("--version", required=True)
 arguments.add_argument("--clsid", required=True)
+for fact in ("--product", "--publisher", "--undo-title"):
+    arguments.add_argument(fact, required=True)
 arguments.add_argument("--user-rows")
 arguments.add_argument("kind", choices=("win64", "wow64"))
 arguments.add_argument("files", nargs="+")
@@ -35,8 +39,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from checks import Checks  # noqa: E402
 
 UNINSTALL = UNINSTALL_KEYS + r"\Larkspindle"
-SHORTCUT = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Undo a Larkspindle rename.lnk"
-USER_SHORTCUT = r"C:\users\root\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Undo a Larkspindle rename.lnk"
+SHORTCUT = rf"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\{ARGS.undo_title}.lnk"
+USER_SHORTCUT = rf"C:\users\root\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\{ARGS.undo_title}.lnk"
 USER_FOLDER = r"C:\users\root\AppData\Local\Programs\Larkspindle"
 USER_UNINSTALL = UNINSTALL.replace("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER")
 # The user's rename journal, which an uninstall leaves alone.
@@ -99,9 +103,9 @@ def check_installed(snapshot, folder, label):
     check(f"{label}: threading model", reg_string("Apartment"), value(snapshot, server, "ThreadingModel"))
     check(f"{label}: approved", reg_string("Larkspindle"), value(snapshot, APPROVED, CLSID))
     expected_entry = {
-        "DisplayName": reg_string("Larkspindle"),
+        "DisplayName": reg_string(ARGS.product),
         "DisplayVersion": reg_string(VERSION),
-        "Publisher": reg_string("Larkspindle"),
+        "Publisher": reg_string(ARGS.publisher),
         "InstallLocation": reg_string(folder),
         "DisplayIcon": reg_string(folder + "\\Uninstall.exe,0"),
         "UninstallString": reg_string(f'"{folder}\\Uninstall.exe"'),
@@ -206,7 +210,7 @@ def main():
     check("current user: none of the product's rows under HKEY_LOCAL_MACHINE", [],
           product_rows(WINE_PREFIX.export(r"HKLM\Software"), CLSID))
     installed = registry()
-    check("current user: Add/Remove Programs", reg_string("Larkspindle"), value(installed, USER_UNINSTALL, "DisplayName"))
+    check("current user: Add/Remove Programs", reg_string(ARGS.product), value(installed, USER_UNINSTALL, "DisplayName"))
     check("an install for all users beside it is refused", 4, install())
     check("the refused install changed nothing", [], differences(installed, registry()))
     check("uninstall for the current user", 0, uninstall(installed, USER_UNINSTALL))

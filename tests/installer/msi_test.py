@@ -17,7 +17,9 @@ needs none (the package's tables hold only files and registry rows): only the x8
 a 32-bit program's sheet, and the 32-bit regsvr32 it is compared with, are skipped, and
 said so.
 
-    msi_test.py --version V --clsid {GUID} --scope SCOPE PREFIX MSI OTHER_MSI STAGE DLL64 DLL32 CLIENT64 CLIENT32
+    msi_test.py FACTS --scope SCOPE PREFIX MSI OTHER_MSI STAGE DLL64 DLL32 CLIENT64 CLIENT32
+
+FACTS are the build's: --version V --clsid {GUID} --product NAME --publisher NAME --undo-title TEXT.
 
 STAGE is the folder the build made MSI in; the test makes an older package from it.
 """
@@ -30,11 +32,13 @@ import tempfile
 import time
 
 from wine_prefix import (CLASSES, CMAKE, UNINSTALL, WHOLE_REGISTRY, WinePrefix, differences, enter_session,
-                         product_rows, reg_text, same_bytes, user_rows, windows_path)
+                         product_rows, reg_string, reg_text, same_bytes, user_rows, windows_path)
 
 arguments = argparse.ArgumentParser()
 arguments.add_argument("--version", required=True)
 arguments.add_argument("--clsid", required=True)
+for fact in ("--product", "--publisher", "--undo-title"):
+    arguments.add_argument(fact, required=True)
 arguments.add_argument("--scope", choices=("perMachine", "perUser"), required=True)
 arguments.add_argument("files", nargs=8)
 ARGS = arguments.parse_args()
@@ -59,7 +63,7 @@ UNDO = {64: FOLDER + r"\LarkspindleUndo.exe", 32: FOLDER + r"\x86\LarkspindleUnd
 # per-machine package's entry there, Wine 8's msiexec in the user's.
 START_MENUS = (r"C:\users\root\AppData\Roaming\Microsoft\Windows\Start Menu\Programs",
                *(() if PER_USER else (r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs",)))
-SHORTCUTS = [menu + r"\Undo a Larkspindle rename.lnk" for menu in START_MENUS]
+SHORTCUTS = [rf"{menu}\{ARGS.undo_title}.lnk" for menu in START_MENUS]
 INSTALLER_RECORDS = (r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Installer",
                      r"HKEY_LOCAL_MACHINE\Software\Classes\Installer")
 # What an install can touch: registration, Add/Remove Programs, and the installer's own
@@ -109,9 +113,10 @@ def upgrade_code():
 
 
 def products(snapshot):
-    """Add/Remove Programs entries named Larkspindle: {key: DisplayVersion}."""
+    """Add/Remove Programs entries of the product, of its publisher: {key: DisplayVersion}."""
     return {key: reg_text(values.get("DisplayVersion", '""')) for key, values in snapshot.items()
-            if "\\Uninstall\\" in key and values.get("DisplayName") == '"Larkspindle"'}
+            if "\\Uninstall\\" in key and values.get("DisplayName") == reg_string(ARGS.product)
+            and values.get("Publisher") == reg_string(ARGS.publisher)}
 
 
 def check_files(label):

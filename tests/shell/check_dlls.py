@@ -1,9 +1,12 @@
 #!/usr/bin/python3
 """Inspects both builds of Larkspindle.dll and of LarkspindleUndo.exe as PE files:
-exports, imports, resources.
+exports, imports, resources; and that they and the setup program name the product's
+facts as the build gives them.
 
-  check_dlls.py X86_64_DLL I686_DLL VERSION X86_64_UNDO I686_UNDO
+  check_dlls.py --product NAME --publisher NAME --copyright TEXT --description TEXT --undo-title TEXT
+                X86_64_DLL I686_DLL VERSION X86_64_UNDO I686_UNDO SETUP_EXE
 """
+import argparse
 import os
 import re
 import struct
@@ -75,18 +78,19 @@ def inspect(path, machine, architecture):
     for _ in range(IDS["kProductNameString"] % 16):
         at += 2 + 2 * struct.unpack_from("<H", strings, at)[0]
     length = struct.unpack_from("<H", strings, at)[0]
-    check(f"{path} product name string", "Larkspindle", strings[at + 2:at + 2 + 2 * length].decode("utf-16-le"))
+    check(f"{path} product name string", FACTS.product, strings[at + 2:at + 2 + 2 * length].decode("utf-16-le"))
     manifest = found[(24, IDS["kManifestResource"])][1].decode("utf-8")
     check(f"{path} manifest architecture", 2, manifest.count(f'processorArchitecture="{architecture}"'))
     check(f"{path} manifest names common controls 6", True, 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in manifest)
+    check(f"{path} manifest description", True, f"<description>{FACTS.description}</description>" in manifest)
     version = pe.VS_FIXEDFILEINFO[0]
     parts = [int(p) for p in VERSION.split(".")]
     check(f"{path} file version", (parts[0] << 16 | parts[1], parts[2] << 16 | parts[3]),
           (version.FileVersionMS, version.FileVersionLS))
-    strings = {k.decode(): v.decode() for table in pe.FileInfo[0] if hasattr(table, "StringTable")
-               for st in table.StringTable for k, v in st.entries.items()}
-    check(f"{path} version strings", ("Larkspindle Shell Extension", ", ".join(VERSION.split(".")), "Larkspindle.dll"),
+    strings = version_strings(pe)
+    check(f"{path} version strings", (FACTS.description, ", ".join(VERSION.split(".")), "Larkspindle.dll"),
           (strings.get("FileDescription"), strings.get("FileVersion"), strings.get("OriginalFilename")))
+    check_maker(path, strings)
 
 
 def inspect_undo(path, machine, architecture):
@@ -100,17 +104,37 @@ def inspect_undo(path, machine, architecture):
     found = resources(pe)
     check(f"{path} dialogs", True, {(5, UNDO_IDS["kRunsDialog"]), (5, IDS["kResultsDialog"])} <= set(found))
     manifest = found[(24, UNDO_IDS["kUndoManifest"])][1].decode("utf-8")
-    check(f"{path} manifest", (2, True, True), (manifest.count(f'processorArchitecture="{architecture}"'),
-                                               'level="asInvoker"' in manifest, "Common-Controls" in manifest))
-    strings = {k.decode(): v.decode() for table in pe.FileInfo[0] if hasattr(table, "StringTable")
-               for st in table.StringTable for k, v in st.entries.items()}
-    check(f"{path} version strings", ("Undo a Larkspindle rename", ", ".join(VERSION.split(".")), "LarkspindleUndo.exe"),
+    check(f"{path} manifest", (2, True, True, True), (manifest.count(f'processorArchitecture="{architecture}"'),
+                                                     'level="asInvoker"' in manifest, "Common-Controls" in manifest,
+                                                     f"<description>{FACTS.undo_title}</description>" in manifest))
+    strings = version_strings(pe)
+    check(f"{path} version strings", (FACTS.undo_title, ", ".join(VERSION.split(".")), "LarkspindleUndo.exe"),
           (strings.get("FileDescription"), strings.get("FileVersion"), strings.get("OriginalFilename")))
+    check_maker(path, strings)
 
 
-VERSION = sys.argv[3]
-inspect(sys.argv[1], 0x8664, "amd64")
-inspect(sys.argv[2], 0x14C, "X86")
-inspect_undo(sys.argv[4], 0x8664, "amd64")
-inspect_undo(sys.argv[5], 0x14C, "X86")
+def version_strings(pe):
+    return {k.decode(): v.decode() for table in pe.FileInfo[0] if hasattr(table, "StringTable")
+            for st in table.StringTable for k, v in st.entries.items()}
+
+
+def check_maker(path, strings):
+    """The product, publisher and copyright that a file's Properties show."""
+    check(f"{path} product, publisher and copyright", (FACTS.product, FACTS.publisher, FACTS.copyright),
+          (strings.get("ProductName"), strings.get("CompanyName"), strings.get("LegalCopyright")))
+
+
+arguments = argparse.ArgumentParser()
+for fact in ("--product", "--publisher", "--copyright", "--description", "--undo-title"):
+    arguments.add_argument(fact, required=True)
+arguments.add_argument("files", nargs=6)
+FACTS = arguments.parse_args()
+DLL64, DLL32, VERSION, UNDO64, UNDO32, SETUP = FACTS.files
+inspect(DLL64, 0x8664, "amd64")
+inspect(DLL32, 0x14C, "X86")
+inspect_undo(UNDO64, 0x8664, "amd64")
+inspect_undo(UNDO32, 0x14C, "X86")
+setup = version_strings(pefile.PE(SETUP))
+check_maker(SETUP, setup)
+check(f"{SETUP} version", VERSION, setup.get("ProductVersion"))
 sys.exit(CHECKS.finish())
