@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/path_helpers.h"
 #include "engine/platform.h"
+#include "engine/text.h"
 
 namespace lark {
 
@@ -106,17 +108,5 @@ std::string settledLines(const JournalRun& run, const std::vector<std::size_t>& 
 
 // Whether a text begins with the journal's first line: the only files ever removed.
 bool startsAsJournal(const std::string& text);
-
-// UTF-8 with %XX for control characters and '%', %uXXXX for a lone surrogate; and back
-// (false when the text is not what toJournalText makes).
-std::string toJournalText(const std::wstring& text);
-bool fromJournalText(const std::string& text, std::wstring& wide);
-
-// True when path is absolute, holds no character a name cannot, no part that Windows
-// resolves to another (".", "..", only dots and spaces), and lies strictly below one of
-// the folders, which the journal's writer put in front of each of its paths.
-bool liesBelowFolders(const std::wstring& path, const std::vector<std::wstring>& folders);
-// True when path starts with folder and goes on.
-bool liesBelow(const std::wstring& path, const std::wstring& folder);
 
 }  // namespace lark

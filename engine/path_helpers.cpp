@@ -2,6 +2,7 @@
 #include "engine/path_helpers.h"
 
 #include <algorithm>
+#include <cwctype>
 
 namespace lark {
 
@@ -71,6 +72,51 @@ bool isReservedDeviceName(const std::wstring& name) {
     if (partEnd == end) return false;
     part = partEnd + 1;
   }
+}
+
+namespace {
+
+// A name that a part of a path may be: Windows resolves ".", ".." and any part made only
+// of dots and spaces to another folder than the one it seems to name.
+bool isSoundPart(const std::wstring& part) {
+  return part.find_first_not_of(L". ") != std::wstring::npos && part.find(L'/') == std::wstring::npos &&
+         !holdsForbiddenNameCharacter(part);
+}
+
+// A drive root ("C:\") or a share ("\\server\share\"): how long the root is, or 0.
+std::size_t rootLength(const std::wstring& path) {
+  if (path.size() >= 3 && std::iswalpha(path[0]) && path[0] < 0x80 && path[1] == L':' && path[2] == L'\\') return 3;
+  if (path.size() < 5 || path.compare(0, 2, L"\\\\") != 0) return 0;
+  const std::size_t server = path.find(L'\\', 2);
+  if (server == std::wstring::npos || !isSoundPart(path.substr(2, server - 2))) return 0;
+  const std::size_t share = path.find(L'\\', server + 1);
+  if (share == std::wstring::npos || !isSoundPart(path.substr(server + 1, share - server - 1))) return 0;
+  return share + 1;
+}
+
+}  // namespace
+
+bool isSoundPath(const std::wstring& path, bool folder) {
+  const std::size_t root = rootLength(path);
+  if (root == 0) return false;
+  if (folder != (path.back() == L'\\')) return false;
+  std::size_t start = root;
+  while (start < path.size()) {
+    std::size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    if (!isSoundPart(path.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+bool liesBelow(const std::wstring& path, const std::wstring& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0;
+}
+
+bool liesBelowFolders(const std::wstring& path, const std::vector<std::wstring>& folders) {
+  if (!isSoundPath(path, false)) return false;
+  return std::any_of(folders.begin(), folders.end(), [&path](const std::wstring& folder) { return liesBelow(path, folder); });
 }
 
 }  // namespace lark

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace lark {
 
@@ -46,6 +47,16 @@ bool holdsForbiddenNameCharacter(const std::wstring& name);
 // disk refuses such a name, but a network share may take it and leave an item that
 // hardly any program can open, rename or delete again.
 bool isReservedDeviceName(const std::wstring& name);
+
+// True when path is a full path (below a drive root or a share) whose every part is a
+// name a file may have: no character a name cannot hold, and no part that Windows
+// resolves to another (".", "..", only dots and spaces). A folder's path ends in a
+// backslash, any other does not.
+bool isSoundPath(const std::wstring& path, bool folder);
+// True when path starts with folder and goes on.
+bool liesBelow(const std::wstring& path, const std::wstring& folder);
+// True when path is sound and lies strictly below one of the folders.
+bool liesBelowFolders(const std::wstring& path, const std::vector<std::wstring>& folders);
 
 // The longest full path the shell and most programs reach: MAX_PATH less its terminating
 // null. An item renamed past it can no longer be opened, renamed or deleted in Explorer.

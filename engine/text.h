@@ -1,4 +1,4 @@
-// Small text helpers shared by the preview, error reporting and the update check.
+// Small text helpers shared by the preview, error reporting, the update check and the journal.
 #pragma once
 
 #include <cstdint>
@@ -12,5 +12,11 @@ std::wstring widenText(const std::string& text);
 
 // "" for 0, "1 File", "5 Files".
 std::wstring countPhrase(std::uint32_t count, const std::wstring& noun);
+
+// UTF-8 with %XX for control characters and '%', %uXXXX for a lone surrogate: text that
+// fits a tab-separated line whatever it holds; and back (false when the text is not what
+// toJournalText makes).
+std::string toJournalText(const std::wstring& text);
+bool fromJournalText(const std::string& text, std::wstring& wide);
 
 }  // namespace lark
