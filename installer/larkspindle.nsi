@@ -2,12 +2,13 @@
 ; users: both builds of the extension under Program Files, each registered by the regsvr32
 ; of its own architecture. For the current user, without administrator rights: both under
 ; the user's local programs folder, registered under HKCU\Software\Classes by the rows
-; the build made from the module's registration script (USER_ROWS64, USER_ROWS32). Either
-; way an uninstaller recorded in Add/Remove Programs, and beside each DLL the Undo
-; program, with a Start menu entry. /CurrentUser installs for the current user silently.
+; the build made from the module's registration script. Either way an uninstaller
+; recorded in Add/Remove Programs, and beside each DLL the Undo program, with a Start
+; menu entry. /CurrentUser installs for the current user silently.
 ; The build passes the product's facts (PRODUCT_NAME, PUBLISHER, COPYRIGHT, UNDO_TITLE,
-; SITE_URL, VERSION), CLSID, DLL64, DLL32, UNDO64, UNDO32, USER_ROWS64, USER_ROWS32, ICON
-; and OUTFILE.
+; SITE_URL, VERSION), CLSID, DLL64, DLL32, UNDO64, UNDO32, ICON, OUTFILE and SETUP_ROWS:
+; the folder of the registrar's rows for each kind of install and each build, as macros
+; (LarkUserRegister64, LarkMachineUnregister32, ...).
 Unicode true
 Target amd64-unicode
 !include LogicLib.nsh
@@ -77,13 +78,15 @@ UninstPage instfiles
   ${EndIf}
 !macroend
 
-; The per-user registration rows, as the registrar makes them for each build.
-!include "${USER_ROWS64}"
-!include "${USER_ROWS32}"
+; The registration rows, as the registrar makes them for each kind of install and build.
+!include "${SETUP_ROWS}\user-x64.nsh"
+!include "${SETUP_ROWS}\user-x86.nsh"
+!include "${SETUP_ROWS}\machine-x64.nsh"
+!include "${SETUP_ROWS}\machine-x86.nsh"
 
 ; Where this kind of install lives: the shell folders, Add/Remove Programs (SHCTX) and,
 ; unless /D= chose one, the folder.
-!macro UseMode UN
+!macro UseMode
   ${If} $PerUser == 1
     SetShellVarContext current
     ${If} $INSTDIR == "${MACHINE_FOLDER}"
@@ -144,7 +147,7 @@ Function chooseModeLeave
       Abort
     ${EndIf}
   ${EndIf}
-  !insertmacro UseMode ""
+  !insertmacro UseMode
   Call otherKindPresent
   ${If} $0 != ""
     MessageBox MB_OK|MB_ICONSTOP "$0"
@@ -167,7 +170,7 @@ Function .onInit
   ${IfNot} ${Errors}
     StrCpy $PerUser 1
   ${EndIf}
-  !insertmacro UseMode ""
+  !insertmacro UseMode
   ${If} ${Silent}
     Call otherKindPresent
     ${If} $0 != ""
@@ -187,7 +190,7 @@ Function un.onInit
   ${If} $1 == $INSTDIR
     StrCpy $PerUser 1
   ${EndIf}
-  !insertmacro UseMode "un."
+  !insertmacro UseMode
 FunctionEnd
 
 Section "${PRODUCT_NAME}" SecMain
@@ -218,8 +221,8 @@ Section "${PRODUCT_NAME}" SecMain
   ${If} $PerUser == 1
     ; No regsvr32 here: DllRegisterServer writes for every user, which needs rights
     ; this user need not have.
-    !insertmacro LarkRegister64
-    !insertmacro LarkRegister32
+    !insertmacro LarkUserRegister64
+    !insertmacro LarkUserRegister32
     SetRegView 64
     Goto registered
   ${EndIf}
@@ -252,8 +255,8 @@ SectionEnd
 
 Section "Uninstall"
   ${If} $PerUser == 1
-    !insertmacro LarkUnregister64
-    !insertmacro LarkUnregister32
+    !insertmacro LarkUserUnregister64
+    !insertmacro LarkUserUnregister32
     SetRegView 64
     Goto files
   ${EndIf}
@@ -261,23 +264,20 @@ Section "Uninstall"
   ExecWait '"${REGSVR32_64}" /u /s "$INSTDIR\Larkspindle.dll"' $0
   ${If} ${Errors}
   ${OrIf} $0 != 0
-    ; The DLL is gone or broken and cannot unregister itself: remove what its
-    ; registration script adds, so no handler is left pointing at a missing file.
     DetailPrint "regsvr32 /u failed (exit code $0); removing the registration directly."
-    DeleteRegKey HKCR "*\shellex\PropertySheetHandlers\Larkspindle"
-    DeleteRegKey HKCR "Directory\shellex\PropertySheetHandlers\Larkspindle"
-    DeleteRegKey HKCR "CLSID\${CLSID}"
-    DeleteRegValue HKLM "Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved" "${CLSID}"
   ${EndIf}
   ${If} ${FileExists} "${REGSVR32_32}"
-  ${AndIf} ${FileExists} "$INSTDIR\x86\Larkspindle.dll"
-    ExecWait '"${REGSVR32_32}" /u /s "$INSTDIR\x86\Larkspindle.dll"' $0
+    ${If} ${FileExists} "$INSTDIR\x86\Larkspindle.dll"
+      ExecWait '"${REGSVR32_32}" /u /s "$INSTDIR\x86\Larkspindle.dll"' $0
+    ${EndIf}
+    !insertmacro LarkMachineUnregister32
   ${EndIf}
-  !insertmacro DeleteKeyIfEmpty HKCR "*\shellex\PropertySheetHandlers"
-  !insertmacro DeleteKeyIfEmpty HKCR "*\shellex"
-  !insertmacro DeleteKeyIfEmpty HKCR "Directory\shellex\PropertySheetHandlers"
-  !insertmacro DeleteKeyIfEmpty HKCR "Directory\shellex"
-  !insertmacro DeleteKeyIfEmpty HKCR "Directory"
+  ; Then the registrar's rows go, with the keys they leave empty: all of them when a DLL
+  ; is gone or broken and could not unregister itself, so that no handler is left
+  ; pointing at a missing file; and otherwise the shared keys, which its script never
+  ; removes. Last, as the 32-bit view shares the handler keys.
+  !insertmacro LarkMachineUnregister64
+  SetRegView 64
 
 files:
 

@@ -1,9 +1,11 @@
 // The registry rows that DllRegisterServer writes for one module path, read through the
 // module's own registration script with the registrar itself: as a WiX include, so that
-// the MSI writes them as rows of its own Registry table, or as plain lines to check an
-// MSI against.
-//   lark-registry-rows SCRIPT MODULE_PATH --wxi        (RegistryValue elements for a component)
-//   lark-registry-rows SCRIPT MODULE_PATH --rows VIEW  (VIEW, root, key, name, value: a line each)
+// the MSI writes them as rows of its own Registry table; as plain lines to check an MSI
+// against; or as the setup program's macros that write and remove them.
+//   lark-registry-rows SCRIPT MODULE_PATH [--per-user] --wxi        (RegistryValue elements for a component)
+//   lark-registry-rows SCRIPT MODULE_PATH [--per-user] --rows VIEW  (VIEW, root, key, name, value: a line each)
+//   lark-registry-rows SCRIPT MODULE_PATH [--per-user] --nsis VIEW  (Lark{User,Machine}{Register,Unregister}VIEW)
+// --per-user moves each row where a user's own registration lives.
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -12,12 +14,17 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "shell/registrar.h"
 #include "shell/recording_registry.h"
 
 namespace {
+
+struct Row {
+  std::string root, subkey, name, data;
+};
 
 std::string narrow(const std::wstring& text) {
   std::string out;
@@ -26,6 +33,38 @@ std::string narrow(const std::wstring& text) {
     out.push_back(static_cast<char>(unit));
   }
   return out;
+}
+
+// Where a per-user install keeps a row of the given root and subkey.
+void toPerUser(Row& row) {
+  if (row.root == "HKCR") row.subkey = "Software\\Classes\\" + row.subkey;
+  row.root = "HKCU";
+}
+
+// Every value DllRegisterServer writes for the module at modulePath, in the registrar's
+// order.
+std::vector<Row> registrationRows(const std::string& scriptPath, const std::string& modulePath, bool perUser) {
+  std::ifstream file(scriptPath);
+  std::stringstream text;
+  text << file.rdbuf();
+  const std::string script = text.str();
+  if (script.empty()) throw std::runtime_error("cannot read the registration script");
+  // DllRegisterServer's replacements, with the module's path as the package installs it.
+  const auto keys = lark::parseRegistryScript(std::wstring(script.begin(), script.end()),
+                                              lark::moduleReplacements(std::wstring(modulePath.begin(), modulePath.end())));
+  lark::RecordingRegistry registry;
+  lark::registerScript(keys, registry);
+  std::vector<Row> rows;
+  for (const auto& [path, values] : registry.keys) {
+    for (const auto& [name, data] : values) {
+      const std::string key = narrow(path);
+      const auto slash = key.find('\\');
+      Row row{key.substr(0, slash), key.substr(slash + 1), narrow(name), narrow(data)};
+      if (perUser) toPerUser(row);
+      rows.push_back(std::move(row));
+    }
+  }
+  return rows;
 }
 
 std::string xmlText(const std::string& text) {
@@ -42,15 +81,25 @@ std::string xmlText(const std::string& text) {
   return out;
 }
 
-// Where a per-user install keeps a row of the given root and subkey.
-void toPerUser(std::string& root, std::string& subkey) {
-  if (root == "HKCR") subkey = "Software\\Classes\\" + subkey;
-  root = "HKCU";
+// RegistryValue elements, the first of them the component's key path.
+void printWxi(const std::vector<Row>& rows) {
+  std::cout << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- Made by lark-registry-rows from the module's "
+               "registration script. -->\n<Include>\n";
+  bool keyPath = true;
+  for (const Row& row : rows) {
+    std::cout << "  <RegistryValue Root=\"" << row.root << "\" Key=\"" << xmlText(row.subkey) << "\"";
+    if (!row.name.empty()) std::cout << " Name=\"" << xmlText(row.name) << "\"";
+    std::cout << " Type=\"string\" Value=\"" << xmlText(row.data) << "\"" << (keyPath ? " KeyPath=\"yes\"" : "") << "/>\n";
+    keyPath = false;
+  }
+  std::cout << "</Include>\n";
 }
 
-struct Row {
-  std::string root, subkey, name, data;
-};
+void printRows(const std::vector<Row>& rows, const std::string& view) {
+  for (const Row& row : rows) {
+    std::cout << view << '\t' << row.root << '\t' << row.subkey << '\t' << row.name << '\t' << row.data << '\n';
+  }
+}
 
 // NSIS text in double quotes, quotes and dollars escaped. The installer's folders, named
 // as the MSI names them ([INSTALLDIR], [X86DIR]), become the setup program's $INSTDIR.
@@ -64,90 +113,77 @@ std::string nsisText(const std::string& text) {
   return '"' + out + '"';
 }
 
-// Keys every Windows has, where removing emptied keys stops.
-bool isStandingKey(const std::string& subkey) {
-  return subkey == "Software" || subkey == "Software\\Classes" || subkey == "Software\\Microsoft\\Windows\\CurrentVersion";
+// Keys every Windows has, where removing emptied keys stops. HKLM's Approved holds the
+// system's own approvals; a user's has none until something approves a class for them.
+bool isStandingKey(const std::string& root, const std::string& subkey) {
+  return subkey == "Software" || subkey == "Software\\Classes" || subkey == "Software\\Microsoft\\Windows\\CurrentVersion" ||
+         (root == "HKLM" && subkey == "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved");
 }
 
-void printNsis(const std::vector<Row>& rows, const std::string& view) {
-  std::cout << "; Made by lark-registry-rows from the module's registration script.\n!macro LarkRegister" << view
-            << "\n  SetRegView " << view << '\n';
+// Two macros for the setup program: one writes the rows, one removes them and then every
+// key they leave empty, deepest first (DeleteKeyIfEmpty, which the setup script defines).
+void printNsis(const std::vector<Row>& rows, const std::string& view, bool perUser) {
+  const std::string scope = perUser ? "User" : "Machine";
+  std::cout << "; Made by lark-registry-rows from the module's registration script.\n!macro Lark" << scope << "Register"
+            << view << "\n  SetRegView " << view << '\n';
   for (const Row& row : rows) {
     std::cout << "  WriteRegStr " << row.root << ' ' << nsisText(row.subkey) << ' ' << nsisText(row.name) << ' '
               << nsisText(row.data) << '\n';
   }
-  std::cout << "!macroend\n!macro LarkUnregister" << view << "\n  SetRegView " << view << '\n';
-  std::set<std::pair<std::size_t, std::string>, std::greater<>> emptied;  // by depth, deepest first
+  std::cout << "!macroend\n!macro Lark" << scope << "Unregister" << view << "\n  SetRegView " << view << '\n';
+  std::set<std::tuple<std::size_t, std::string, std::string>, std::greater<>> emptied;  // depth, root, key
   for (const Row& row : rows) {
     std::cout << "  DeleteRegValue " << row.root << ' ' << nsisText(row.subkey) << ' ' << nsisText(row.name) << '\n';
-    for (std::string key = row.subkey; !isStandingKey(key) && key.find('\\') != std::string::npos;
-         key = key.substr(0, key.rfind('\\'))) {
-      emptied.emplace(static_cast<std::size_t>(std::count(key.begin(), key.end(), '\\')), key);
+    for (std::string key = row.subkey; !isStandingKey(row.root, key);) {
+      emptied.emplace(static_cast<std::size_t>(std::count(key.begin(), key.end(), '\\')), row.root, key);
+      const auto slash = key.rfind('\\');
+      if (slash == std::string::npos) break;
+      key.resize(slash);
     }
   }
-  for (const auto& [depth, key] : emptied) {
-    std::cout << "  !insertmacro DeleteKeyIfEmpty " << rows.front().root << ' ' << nsisText(key) << '\n';
+  for (const auto& [depth, root, key] : emptied) {
+    std::cout << "  !insertmacro DeleteKeyIfEmpty " << root << ' ' << nsisText(key) << '\n';
   }
   std::cout << "!macroend\n";
+}
+
+struct Options {
+  std::string script, module, format, view;
+  bool perUser = false;
+};
+
+// The command line, or nothing when it is not one of the usage's.
+bool parse(std::vector<std::string> args, Options& options) {
+  if (args.size() > 3 && args[3] == "--per-user") {
+    options.perUser = true;
+    args.erase(args.begin() + 3);
+  }
+  if (args.size() < 4) return false;
+  options.script = args[1];
+  options.module = args[2];
+  options.format = args[3];
+  if (options.format == "--wxi") return args.size() == 4;
+  options.view = args.size() == 5 ? args[4] : "";
+  return (options.format == "--rows" || options.format == "--nsis") && args.size() == 5;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv, argv + argc);
-  const bool perUser = args.size() > 3 && args[3] == "--per-user";
-  if (perUser) args.erase(args.begin() + 3);
-  const std::string mode = args.size() > 3 ? args[3] : "";
-  if (!((mode == "--wxi" && args.size() == 4) || ((mode == "--rows" || mode == "--nsis") && args.size() == 5))) {
+  Options options;
+  if (!parse(std::vector<std::string>(argv, argv + argc), options)) {
     std::fputs("usage: lark-registry-rows SCRIPT MODULE_PATH [--per-user] (--wxi | --rows VIEW | --nsis VIEW)\n", stderr);
     return 2;
   }
   try {
-    std::ifstream file(args[1]);
-    std::stringstream text;
-    text << file.rdbuf();
-    const std::string script = text.str();
-    if (script.empty()) throw std::runtime_error("cannot read the registration script");
-    const std::string module = args[2];
-    // The same replacements as DllRegisterServer's, with the module's path as the MSI will
-    // install it.
-    const std::wstring quoted = lark::doubleQuotes(std::wstring(module.begin(), module.end()));
-    const auto keys = lark::parseRegistryScript(std::wstring(script.begin(), script.end()),
-                                                {{L"APPID", L""}, {L"Module", quoted}, {L"Module_Raw", quoted}});
-    lark::RecordingRegistry registry;
-    lark::registerScript(keys, registry);
-
-    std::vector<Row> rows;
-    for (const auto& [path, values] : registry.keys) {
-      for (const auto& [name, data] : values) {
-        const std::string key = narrow(path);
-        const auto slash = key.find('\\');
-        Row row{key.substr(0, slash), key.substr(slash + 1), narrow(name), narrow(data)};
-        if (perUser) toPerUser(row.root, row.subkey);
-        rows.push_back(std::move(row));
-      }
+    const std::vector<Row> rows = registrationRows(options.script, options.module, options.perUser);
+    if (options.format == "--wxi") {
+      printWxi(rows);
+    } else if (options.format == "--rows") {
+      printRows(rows, options.view);
+    } else {
+      printNsis(rows, options.view, options.perUser);
     }
-    if (mode == "--nsis") {
-      printNsis(rows, args[4]);
-      return 0;
-    }
-    if (mode == "--wxi") {
-      std::cout << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- Made by lark-registry-rows from the module's "
-                   "registration script. -->\n<Include>\n";
-    }
-    bool keyPath = true;
-    for (const Row& row : rows) {
-      if (mode == "--rows") {
-        std::cout << args[4] << '\t' << row.root << '\t' << row.subkey << '\t' << row.name << '\t' << row.data << '\n';
-        continue;
-      }
-      std::cout << "  <RegistryValue Root=\"" << row.root << "\" Key=\"" << xmlText(row.subkey) << "\"";
-      if (!row.name.empty()) std::cout << " Name=\"" << xmlText(row.name) << "\"";
-      std::cout << " Type=\"string\" Value=\"" << xmlText(row.data) << "\"" << (keyPath ? " KeyPath=\"yes\"" : "")
-                << "/>\n";
-      keyPath = false;
-    }
-    if (mode == "--wxi") std::cout << "</Include>\n";
     return 0;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "lark-registry-rows: %s\n", error.what());

@@ -39,8 +39,7 @@ HRESULT updateRegistry(bool registering) {
     const auto* bytes = static_cast<const char*>(LockResource(LoadResource(thisModule(), found)));
     const std::string narrow(bytes, SizeofResource(thisModule(), found));
     const std::wstring script(narrow.begin(), narrow.end());  // the script is plain ASCII
-    const std::wstring module = doubleQuotes(path);
-    const auto keys = parseRegistryScript(script, {{L"APPID", L""}, {L"Module", module}, {L"Module_Raw", module}});
+    const auto keys = parseRegistryScript(script, moduleReplacements(path));
     Win32Registry registry;
     if (registering) {
       registerScript(keys, registry);

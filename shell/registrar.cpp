@@ -205,4 +205,10 @@ std::wstring doubleQuotes(const std::wstring& text) {
   return out;
 }
 
+std::map<std::wstring, std::wstring> moduleReplacements(const std::wstring& modulePath) {
+  // The script quotes every place a replacement goes, so a path's own quotes are doubled.
+  const std::wstring quoted = doubleQuotes(modulePath);
+  return {{L"APPID", L""}, {L"Module", quoted}, {L"Module_Raw", quoted}};
+}
+
 }  // namespace lark

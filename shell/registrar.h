@@ -55,4 +55,9 @@ void unregisterScript(const std::vector<ScriptKey>& roots, Registry& registry);
 // Doubles every single quote, so a text can stand inside a quoted script string.
 std::wstring doubleQuotes(const std::wstring& text);
 
+// The replacements DllRegisterServer makes in the module's script for the module at
+// modulePath: %MODULE% and %MODULE_RAW% name it, %APPID% is empty. The packages' rows are
+// made with the same table, from the path each package installs the module at.
+std::map<std::wstring, std::wstring> moduleReplacements(const std::wstring& modulePath);
+
 }  // namespace lark

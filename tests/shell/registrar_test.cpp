@@ -27,7 +27,7 @@ const std::wstring kClsid = LARK_WIDE(LARK_CLSID_TEXT);
 TEST(Registrar, TheModulesScriptWritesTheSixEntries) {
   RecordingRegistry registry;
   const std::wstring path = L"C:\\Program Files\\Lark's\\Larkspindle.dll";
-  const auto keys = parseRegistryScript(moduleScript(), {{L"APPID", L""}, {L"Module", doubleQuotes(path)}});
+  const auto keys = parseRegistryScript(moduleScript(), moduleReplacements(path));
   registerScript(keys, registry);
   registerScript(keys, registry);  // twice: ForceRemove keys are rebuilt, not merged
   const std::vector<std::wstring> values = [&] {
