@@ -2,7 +2,7 @@
 #include "engine/journal.h"
 
 #include <algorithm>
-#include <cwctype>
+#include <string_view>
 
 #include "engine/path_helpers.h"
 
@@ -61,29 +61,40 @@ std::wstring shownText(const std::wstring& text) {
 }
 
 // Splits a line at its tabs.
-std::vector<std::string> fieldsOf(const std::string& text) {
+std::vector<std::string> fieldsOf(std::string_view text) {
   std::vector<std::string> fields;
   std::size_t start = 0;
   for (;;) {
     const std::size_t tab = text.find('\t', start);
-    fields.push_back(text.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return fields;
+    fields.emplace_back(text.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    if (tab == std::string_view::npos) return fields;
     start = tab + 1;
   }
 }
 
-bool readNumber(const std::string& text, std::uint64_t& value) {
+bool readNumber(std::string_view text, std::uint64_t& value) {
   if (text.empty() || text.size() > 19 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return false;
   }
-  value = std::stoull(text);
+  value = 0;
+  for (const char digit : text) value = value * 10 + static_cast<std::uint64_t>(digit - '0');
+  return true;
+}
+
+// Whether a line begins with a key and a tab; rest is what follows.
+bool keyed(std::string_view line, const char* key, std::string_view& rest) {
+  const std::string_view name(key);
+  if (line.size() <= name.size() || line.compare(0, name.size(), name) != 0 || line[name.size()] != '\t') return false;
+  rest = line.substr(name.size() + 1);
   return true;
 }
 
 // Reads a journal line by line; each failure names the line.
 class JournalParser {
  public:
-  JournalParser(JournalRun& run, std::wstring& error) : run_(run), error_(error) {}
+  // keepRows: read every row's paths; otherwise only count the rows and their outcomes,
+  // which is all a list of runs shows.
+  JournalParser(JournalRun& run, std::wstring& error, bool keepRows) : run_(run), error_(error), keepRows_(keepRows) {}
 
   bool parse(const std::string& text) {
     if (text.size() > kLargestJournal) {
@@ -95,10 +106,10 @@ class JournalParser {
       ++number_;
       const std::size_t end = text.find('\n', start);
       const bool whole = end != std::string::npos;
-      std::string current = text.substr(start, whole ? end - start : std::string::npos);
+      std::string_view current = std::string_view(text).substr(start, whole ? end - start : std::string::npos);
       start = whole ? end + 1 : text.size();
       if (current.size() > kLongestJournalLine) return fail(L"the line is longer than any Larkspindle writes");
-      if (!current.empty() && current.back() == '\r') current.pop_back();
+      if (!current.empty() && current.back() == '\r') current.remove_suffix(1);
       if (!whole && stage_ == Stage::outcomes) break;  // the last outcome, cut off by a crash
       if (!whole) return fail(L"the journal ends inside its list of rows");
       if (!take(current)) return false;
@@ -109,6 +120,7 @@ class JournalParser {
       return fail(L"the journal ends before its list of rows does");
     }
     run_.ended = stage_ == Stage::ended;
+    run_.summaryRenamed = keepRows_ ? 0 : renamed_;
     return true;
   }
 
@@ -118,6 +130,10 @@ class JournalParser {
   bool fail(const std::wstring& why) {
     error_ = L"line " + std::to_wstring(number_) + L": " + why;
     return false;
+  }
+
+  bool text(std::string_view field, std::wstring& value) {
+    return text(std::string(field), value);
   }
 
   bool text(const std::string& field, std::wstring& value) {
@@ -142,7 +158,17 @@ class JournalParser {
     return stamp.known;
   }
 
-  bool take(const std::string& current) {
+  bool take(std::string_view current) {
+    // Most lines of a large journal are rows and plain outcomes: read without splitting.
+    std::string_view rest;
+    if (stage_ == Stage::rows && !keepRows_ && keyed(current, key::row, rest)) return countRow(rest);
+    std::uint64_t index = 0;
+    if (stage_ == Stage::outcomes && keyed(current, key::renamed, rest) && readNumber(rest, index)) {
+      return outcome(index, RowOutcome::renamed, ItemStamp());
+    }
+    if (stage_ == Stage::outcomes && keyed(current, key::failed, rest) && readNumber(rest, index)) {
+      return outcome(index, RowOutcome::failed, ItemStamp());
+    }
     const std::vector<std::string> fields = fieldsOf(current);
     switch (stage_) {
       case Stage::magic:
@@ -187,7 +213,9 @@ class JournalParser {
       if (!readNumber(fields[1], rowCount_)) return fail(L"the number of rows is not a number");
       if (head.folders.empty()) return fail(L"the journal names no folder");
       if (head.kind != L"rename" && head.kind.compare(0, 5, L"undo ") != 0) return fail(L"the kind of run is unknown");
-      run_.rows.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(rowCount_, 1u << 20)));
+      const std::size_t expected = static_cast<std::size_t>(std::min<std::uint64_t>(rowCount_, 1u << 20));
+      if (keepRows_) run_.rows.reserve(expected);
+      outcomes_.reserve(expected);
       stage_ = rowCount_ == 0 ? Stage::outcomes : Stage::rows;
       return true;
     }
@@ -204,7 +232,33 @@ class JournalParser {
       return fail(L"a row names a path outside the run's folders, or one no file can have");
     }
     run_.rows.push_back(std::move(row));
-    if (run_.rows.size() == rowCount_) stage_ = Stage::outcomes;
+    return rowRead();
+  }
+
+  // A row counted, not read: "row", two paths, and a stamp of none, one or three fields.
+  bool countRow(std::string_view rest) {
+    const auto tabs = std::count(rest.begin(), rest.end(), '\t');
+    if (tabs != 1 && tabs != 2 && tabs != 4) return fail(L"a row is not \"row\", its old and its new path");
+    return rowRead();
+  }
+
+  bool rowRead() {
+    outcomes_.push_back(RowOutcome::pending);
+    if (outcomes_.size() == rowCount_) stage_ = Stage::outcomes;
+    return true;
+  }
+
+  // Records a row's outcome; index counts from 1.
+  bool outcome(std::uint64_t index, RowOutcome outcome, const ItemStamp& stamp) {
+    if (index == 0 || index > outcomes_.size()) return fail(L"an outcome names no row of the journal");
+    if (outcomes_[index - 1] != RowOutcome::pending) return fail(L"a row has two outcomes");
+    outcomes_[index - 1] = outcome;
+    if (outcome == RowOutcome::renamed) ++renamed_;
+    if (keepRows_) {
+      JournalRow& row = run_.rows[index - 1];
+      row.outcome = outcome;
+      if (stamp.known) row.stamp = stamp;
+    }
     return true;
   }
 
@@ -214,48 +268,48 @@ class JournalParser {
       return true;
     }
     std::uint64_t index = 0;
-    if (fields.size() < 2 || !readNumber(fields[1], index) || index == 0 || index > run_.rows.size()) {
+    if (fields.size() < 2 || !readNumber(fields[1], index) || index == 0 || index > outcomes_.size()) {
       return fail(L"an outcome names no row of the journal");
     }
-    JournalRow& row = run_.rows[index - 1];
-    if (row.outcome != RowOutcome::pending) return fail(L"a row has two outcomes");
     const std::string& kind = fields[0];
     ItemStamp stamp;
-    if (kind == key::failed && fields.size() == 2) {
-      row.outcome = RowOutcome::failed;
-    } else if (kind == key::settled && fields.size() == 3 && fields[2] == key::renamed) {
-      row.outcome = RowOutcome::renamed;
-    } else if (kind == key::settled && fields.size() == 3 && fields[2] == key::untouched) {
-      row.outcome = RowOutcome::untouched;
-    } else if (kind == key::settled && fields.size() == 3 && fields[2] == key::unsure) {
-      row.outcome = RowOutcome::unsure;
-    } else if (kind == key::renamed && stampOf(fields, 2, stamp)) {
-      // Earlier journals carried the stamp here, taken just before the rename.
-      row.outcome = RowOutcome::renamed;
-      if (stamp.known) row.stamp = stamp;
-    } else {
-      return fail(L"an outcome is not one that Larkspindle writes");
+    if (kind == key::failed && fields.size() == 2) return outcome(index, RowOutcome::failed, stamp);
+    if (kind == key::settled && fields.size() == 3) {
+      if (fields[2] == key::renamed) return outcome(index, RowOutcome::renamed, stamp);
+      if (fields[2] == key::untouched) return outcome(index, RowOutcome::untouched, stamp);
+      if (fields[2] == key::unsure) return outcome(index, RowOutcome::unsure, stamp);
     }
-    return true;
+    // Earlier journals carried the stamp here, taken just before the rename.
+    if (kind == key::renamed && stampOf(fields, 2, stamp)) return outcome(index, RowOutcome::renamed, stamp);
+    if (outcomes_[index - 1] != RowOutcome::pending) return fail(L"a row has two outcomes");
+    return fail(L"an outcome is not one that Larkspindle writes");
   }
 
   JournalRun& run_;
   std::wstring& error_;
+  bool keepRows_;
   Stage stage_ = Stage::magic;
   std::size_t number_ = 0;
   std::uint64_t rowCount_ = 0;
+  std::vector<RowOutcome> outcomes_;  // one for each row read
+  std::size_t renamed_ = 0;
 };
 
 }  // namespace
 
 std::size_t JournalRun::renamedRows() const {
-  return static_cast<std::size_t>(
-      std::count_if(rows.begin(), rows.end(), [](const JournalRow& row) { return row.outcome == RowOutcome::renamed; }));
+  return summaryRenamed + static_cast<std::size_t>(std::count_if(
+                              rows.begin(), rows.end(), [](const JournalRow& row) { return row.outcome == RowOutcome::renamed; }));
 }
 
 bool parseJournal(const std::string& text, JournalRun& run, std::wstring& error) {
   run = JournalRun();
-  return JournalParser(run, error).parse(text);
+  return JournalParser(run, error, true).parse(text);
+}
+
+bool summarizeJournal(const std::string& text, JournalRun& run, std::wstring& error) {
+  run = JournalRun();
+  return JournalParser(run, error, false).parse(text);
 }
 
 std::string settledLines(const JournalRun& run, const std::vector<std::size_t>& settled) {

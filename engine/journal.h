@@ -44,6 +44,7 @@ struct JournalRun {
   std::vector<JournalRow> rows;
   bool ended = false;         // the run finished, or has been settled since
   std::size_t wholeText = 0;  // bytes up to the end of the last whole line
+  std::size_t summaryRenamed = 0;  // rows renamed, where only a summary was read
   std::size_t renamedRows() const;
 };
 
@@ -101,6 +102,9 @@ constexpr std::size_t kLargestJournal = 128u << 20;
 
 // Reads a journal's text; on failure returns false and says why in error.
 bool parseJournal(const std::string& text, JournalRun& run, std::wstring& error);
+// Reads what a list of runs shows, the head and how many rows were renamed, without
+// reading or holding the rows' paths; a row's paths are judged when the run is read whole.
+bool summarizeJournal(const std::string& text, JournalRun& run, std::wstring& error);
 
 // Outcome lines for the given rows (by position), settled after the run was cut short,
 // and the end mark.

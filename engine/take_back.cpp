@@ -83,6 +83,7 @@ void settle(KeptRun& kept, JournalFolder& journals, FileSystem& fileSystem) {
     kept.error = L"the journal cannot be read";
     return;
   }
+  kept.source = nullptr;  // read whole here
   if (!parseJournal(text, kept.run, kept.error) || kept.run.ended) return;
   // A line that a crash cut off goes first, so that the settlement starts on a line of its own.
   if (kept.run.wholeText != text.size() && !file->cut(kept.run.wholeText)) return;
@@ -99,10 +100,15 @@ std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem) {
   for (const std::wstring& name : names) {
     KeptRun kept;
     kept.name = name;
+    // The newest run, the one taken back most often, is read whole, so that a fault in
+    // its rows is told before anything is asked; the others when they are taken back.
+    const bool whole = runs.empty();
+    kept.source = whole ? nullptr : &journals;
     std::string text;
     if (!journals.read(name, kLargestJournal, text)) {
       kept.error = L"the journal cannot be read";
-    } else if (parseJournal(text, kept.run, kept.error) && !kept.run.ended) {
+    } else if ((whole ? parseJournal(text, kept.run, kept.error) : summarizeJournal(text, kept.run, kept.error)) &&
+               !kept.run.ended) {
       settle(kept, journals, fileSystem);
     }
     runs.push_back(std::move(kept));
@@ -111,7 +117,18 @@ std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem) {
 }
 
 RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* journals) {
-  const JournalRun& run = kept.run;
+  JournalRun whole;
+  if (kept.source != nullptr) {
+    std::string text;
+    std::wstring error = L"the journal cannot be read";
+    if (!kept.source->read(kept.name, kLargestJournal, text) || !parseJournal(text, whole, error)) {
+      RenamePlan refused{RenameEntry::title(L"Nothing was taken back:"), RenameEntry::candidate(L"", kept.name, kept.name)};
+      refused[1].failed = true;
+      refused[1].errorText = cannotTakeBack(error);
+      return refused;
+    }
+  }
+  const JournalRun& run = kept.source != nullptr ? whole : kept.run;
   std::vector<const JournalRow*> listed;  // renamed rows, and those the disk could not settle
   for (auto row = run.rows.rbegin(); row != run.rows.rend(); ++row) {
     if (row->outcome == RowOutcome::renamed || row->outcome == RowOutcome::unsure) listed.push_back(&*row);

@@ -13,9 +13,10 @@ namespace lark {
 
 struct KeptRun {
   std::wstring name;
-  JournalRun run;
+  JournalRun run;           // whole, or only what a list shows when source is set
   std::wstring error;       // why the journal cannot be read; empty when it can
   bool inProgress = false;  // its run still holds the journal open
+  JournalFolder* source = nullptr;  // where the rest of the run is read from when needed
 };
 
 // Gives every row without an outcome the one the disk shows: renamed when its new path
@@ -23,14 +24,17 @@ struct KeptRun {
 // exists), untouched otherwise. Returns the positions of the rows it settled.
 std::vector<std::size_t> settleRun(JournalRun& run, FileSystem& fileSystem);
 
-// Every journal of the folder, newest first. A run that was cut short and is no longer
-// held is settled, and its settlement added to its journal.
+// Every journal of the folder, newest first: the newest whole, the others with what a list
+// shows of each, their head and how many rows were renamed, not the rows themselves. A
+// run that was cut short and is no longer held is settled, and its settlement added to
+// its journal.
 std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem);
 
 // Renames every renamed row of a run back, in reverse order, one rename per row, and
 // only when the new path still holds the item the run renamed and the old path is free.
-// Journaled in journals (may be null) as a run of its own. Returns the listing: a title
-// row, then one row per renamed row, refused ones with their reason.
+// Journaled in journals (may be null) as a run of its own. A run kept only as a summary is
+// read whole from its source first. Returns the listing: a title row, then one row per
+// renamed row, refused ones with their reason.
 RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* journals);
 
 // A line for the list of runs: time, folder, rows renamed, Match -> Replace.

@@ -313,9 +313,11 @@ TEST_F(TakeBack, ARunStillGoingIsNeitherSettledNorTakenBack) {
       "\ntime\tt\nkind\trename\nfolder\tC:\\W\\\nmatch\ta\nreplace\tb\nrename folders\tno\nsearch subfolders\tno\nrows\t1\n"
       "row\tC:\\W\\a1.txt\tC:\\W\\b1.txt\n";
   journals.held.insert(L"run-0001.txt");
+  const std::string written = journals.journals[L"run-0001.txt"];
   const std::vector<KeptRun> runs = keptRuns(journals, disk);
   EXPECT_TRUE(runs[0].inProgress);
-  EXPECT_EQ(RowOutcome::pending, runs[0].run.rows[0].outcome);
+  EXPECT_FALSE(runs[0].run.ended);
+  EXPECT_EQ(written, journals.journals[L"run-0001.txt"]) << "nothing settled";
 }
 
 TEST(Journal, HostileJournalsAreRefusedWithTheirLine) {
