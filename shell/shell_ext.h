@@ -36,8 +36,6 @@ class CShellExt : public IShellExtInit, public IShellPropSheetExt {
 
   static UINT CALLBACK renamePageCallback(HWND window, UINT message, PROPSHEETPAGEW* page);
 
-  RenameState& selectionState() { return state; }
-
  private:
   explicit CShellExt(const ActivationFunctions& activation);
   virtual ~CShellExt();

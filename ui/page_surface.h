@@ -16,7 +16,6 @@ class Win32PageSurface : public PageSurface {
   void showControl(int id, bool visible) override;
   bool askYesNo(const std::wstring& text, const std::wstring& caption) override;
   void showListing(RenamePlan& plan) override;
-  HWND window() const { return page_; }
 
  private:
   HWND page_;
