@@ -1,7 +1,8 @@
 // Arbitrary journals through the reader and the take-back. Besides crashes and sanitizer
 // reports, it stops on a wrong answer: an accepted journal with a row outside its
 // folders, a take-back that renames an item of a row the journal does not show as
-// renamed, or a run that does not come back the same once written and read again.
+// renamed, a list's summary that tells another story than the whole run, or a run that
+// does not come back the same once written and read again.
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -65,8 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   lark::KeptRun kept;
   kept.name = L"run.txt";
+  lark::JournalRun summary;
+  std::wstring summaryError;
+  const bool summarized = lark::summarizeJournal(text, summary, summaryError);
   if (!lark::parseJournal(text, kept.run, kept.error)) return 0;
   const lark::JournalRun& run = kept.run;
+  // What the list shows of a run is what the whole run says.
+  require(summarized && summary.ended == run.ended && summary.renamedRows() == run.renamedRows() &&
+          summary.head.folders == run.head.folders && summary.head.kind == run.head.kind);
   require(!run.head.folders.empty());
   std::set<std::wstring> renamedFrom;  // where a take-back may find an item to move
   lark::fakes::MemoryFileSystem disk;
