@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "build_config.h"
 #include "engine/candidates.h"
 #include "engine/journal.h"
 
@@ -233,8 +234,8 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
   // Made before the question, which tells whether the run can be taken back.
   RunJournal journal(usable != 0 ? state.journals : nullptr);
   const std::wstring question = formatCount(
-      journal.active() ? L"This operation will rename %d file(s). You can take it back afterwards with \"Undo a "
-                         L"Larkspindle rename\" in the Start menu.\n\nAre you sure you wish to continue?"
+      journal.active() ? L"This operation will rename %d file(s). You can take it back afterwards with \""
+                         LARK_WIDE(LARK_UNDO_TITLE) L"\" in the Start menu.\n\nAre you sure you wish to continue?"
                        : L"Renaming cannot be undone! This operation will rename %d file(s).\n\nAre you sure you wish "
                          L"to continue?",
       usable);
