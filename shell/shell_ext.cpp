@@ -13,6 +13,7 @@
 #include "update/update_checker.h"
 #include "win32/drop_list.h"
 #include "win32/file_system.h"
+#include "win32/journal_folder.h"
 #include "win32/module.h"
 
 namespace lark {
@@ -24,18 +25,28 @@ namespace {
 constexpr int kPathBuffer = 2048;
 }  // namespace
 
-CShellExt::CShellExt(const ActivationFunctions& functions)
-    : activation(functions), instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName)) {
+CShellExt::CShellExt(const ActivationFunctions& functions, std::unique_ptr<JournalFolder> journalFolder)
+    : activation(functions), journals(std::move(journalFolder)),
+      instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName)) {
   state.owner = static_cast<IShellExtInit*>(this);
 }
 
 CShellExt::~CShellExt() = default;
 
-HRESULT CShellExt::create(REFIID iid, void** out) { return create(iid, out, platformActivationFunctions()); }
+HRESULT CShellExt::create(REFIID iid, void** out) {
+  std::unique_ptr<JournalFolder> journals(new (std::nothrow) Win32JournalFolder());
+  if (!journals) return E_OUTOFMEMORY;
+  return create(iid, out, platformActivationFunctions(), std::move(journals));
+}
 
-HRESULT CShellExt::create(REFIID iid, void** out, const ActivationFunctions& activation) {
-  auto* object = new (std::nothrow) CShellExt(activation);
-  if (!object) return E_OUTOFMEMORY;
+HRESULT CShellExt::create(REFIID iid, void** out, const ActivationFunctions& activation,
+                          std::unique_ptr<JournalFolder> journals) {
+  CShellExt* object = nullptr;
+  try {
+    object = new CShellExt(activation, std::move(journals));  // its record allocates too
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   object->AddRef();
   const HRESULT result = object->QueryInterface(iid, out);
   object->Release();  // the query's reference is the only one left, or none on failure
@@ -88,7 +99,7 @@ STDMETHODIMP CShellExt::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM paramete
   page.pszIcon = MAKEINTRESOURCEW(kPageIcon);
   page.pfnDlgProc = renamePageProc;
   state.fileSystems = &fileSystems;  // the page's context, made with the page
-  state.journals = &journals;
+  state.journals = journals.get();
   page.lParam = reinterpret_cast<LPARAM>(&state);
   page.pfnCallback = renamePageCallback;
   page.pcRefParent = reinterpret_cast<UINT*>(ModuleLock::pointer());

@@ -81,7 +81,9 @@ void usePage(HPROPSHEETPAGE handle) {
 }
 
 // The shell's whole conversation with the extension, from the class object to the page.
-void converse(DropData& selection) {
+// The page belongs to an object made as the class factory makes one, but handed the
+// test's journal folder: the factory's own would journal in the user's.
+void converse(DropData& selection, std::unique_ptr<JournalFolder> journals) {
   IClassFactory* factory = nullptr;
   DllGetClassObject(kOtherClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
   DllGetClassObject(kClsid, IID_IClassFactory, nullptr);
@@ -91,10 +93,14 @@ void converse(DropData& selection) {
   IUnknown* outer = factory;
   IUnknown* refused = nullptr;
   factory->CreateInstance(outer, IID_IUnknown, reinterpret_cast<void**>(&refused));
-  IShellExtInit* init = nullptr;
-  const HRESULT created = factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+  IShellExtInit* made = nullptr;
+  if (SUCCEEDED(factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&made)))) made->Release();
   factory->Release();
-  if (FAILED(created)) return;
+  IShellExtInit* init = nullptr;
+  if (FAILED(CShellExt::create(IID_IShellExtInit, reinterpret_cast<void**>(&init), platformActivationFunctions(),
+                               std::move(journals)))) {
+    return;
+  }
   init->Initialize(nullptr, &selection, nullptr);
   IShellPropSheetExt* sheetExt = nullptr;
   Pages pages;
@@ -187,9 +193,9 @@ class EntryPoints : public ::testing::Test {
 
 TEST_F(EntryPoints, NothingEscapesTheShellsConversationOrThePage) {
   TempFolder folder;
-  Win32JournalFolder journals;  // the user's, where the extension's page records its runs
-  for (const std::wstring& name : journals.names()) journals.remove(name);
+  const std::wstring journalFolder = folder.path() + L"\\Journal";
   std::unique_ptr<DropData> selection;
+  std::unique_ptr<JournalFolder> journals;
   underFailures(
       "conversation and page",
       [&] {
@@ -198,14 +204,15 @@ TEST_F(EntryPoints, NothingEscapesTheShellsConversationOrThePage) {
             folder.createFile(L"Work\\a.txt", "a"), folder.createFile(L"Work\\b.txt", "b"),
             folder.createFolder(L"Work\\Inner")});
         folder.createFile(L"Work\\Inner\\c.txt", "c");
+        journals = std::make_unique<Win32JournalFolder>(journalFolder);
       },
-      [&] { converse(*selection); },
+      [&] { converse(*selection, std::move(journals)); },
       [&] {
         EXPECT_EQ(S_OK, DllCanUnloadNow()) << "every reference and lock is given back";
         EXPECT_FALSE(mutexExists());
         EXPECT_EQ(3u, filesBelow(folder.path() + L"\\Work")) << "no file is lost";
       });
-  EXPECT_FALSE(journals.names().empty()) << "the page's Rename runs are on record";
+  EXPECT_FALSE(Win32JournalFolder(journalFolder).names().empty()) << "the page's Rename runs are on record in the folder handed in";
 }
 
 // An extension object made by the module's class factory, as one of its interfaces.
@@ -236,7 +243,7 @@ TEST_F(EntryPoints, AddPagesFailsAndHoldsNothingWhenThePageCannotBeMade) {
   // The module's context cannot be activated, so the page is never created.
   const ActivationFunctions refusing = {refuseActivation, noDeactivation};
   IShellPropSheetExt* sheetExt = nullptr;
-  ASSERT_EQ(S_OK, CShellExt::create(IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheetExt), refusing));
+  ASSERT_EQ(S_OK, CShellExt::create(IID_IShellPropSheetExt, reinterpret_cast<void**>(&sheetExt), refusing, nullptr));
   Pages pages;
   EXPECT_EQ(E_FAIL, sheetExt->AddPages(collect, reinterpret_cast<LPARAM>(&pages)));
   EXPECT_EQ(0, pages.count);
