@@ -2,17 +2,18 @@
 // the chosen one back.
 //   LarkspindleUndo [/journal FOLDER] [/list | /last [/quiet]]
 // /list prints the runs; /last takes the newest run back without the list and shows what
-// happened (with /quiet, prints it instead). Exit code: 0 when every renamed row went
-// back, 1 when some could not, 2 when there was no run to take back.
+// happened (with /quiet, prints it instead). The exit codes are the README's table.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "build_config.h"
 #include "engine/take_back.h"
+#include "engine/text.h"
 #include "ui/error_reporting.h"
 #include "ui/results_dialog.h"
 #include "undo/undo_ids.h"
@@ -26,6 +27,10 @@ namespace {
 constexpr int kTookBackAll = 0;
 constexpr int kSomeRefused = 1;
 constexpr int kNothingToTakeBack = 2;
+// Not 3: the C runtime ends a program that aborts with 3, and a script should tell a
+// crash from these.
+constexpr int kUnknownArgument = 4;
+constexpr int kFailed = 5;
 const wchar_t kCaption[] = LARK_WIDE(LARK_UNDO_TITLE);
 
 // Why a kept run cannot be taken back, or empty when it can.
@@ -36,14 +41,36 @@ std::wstring whyNot(const KeptRun& kept) {
   return std::wstring();
 }
 
-// UTF-8 to the standard output, straight to its handle: a file or pipe a script gave,
-// or the console the program was started from.
-void printUtf8(const std::wstring& text) {
+// UTF-8 straight to a standard handle: a file or pipe a script gave, or the console the
+// program was started from.
+void printUtf8(const std::wstring& text, DWORD stream = STD_OUTPUT_HANDLE) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  WriteFile(GetStdHandle(stream), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+// An error that stopped the program, in a box when it may open windows, else on the
+// standard error. Never throws: it runs while memory may be short.
+void reportFailure(bool inWindow, const char* what) noexcept {
+  try {
+    const std::wstring text = L"LarkspindleUndo stopped on an error: " + widenText(what ? what : "unknown") +
+                              L".\nWhat it renamed back before the error stays so; its list of runs shows the rest.\n";
+    if (inWindow) {
+      MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+    } else {
+      printUtf8(text, STD_ERROR_HANDLE);
+    }
+  } catch (...) {
+    const char fallback[] = "LarkspindleUndo stopped on an error.\n";
+    DWORD written = 0;
+    if (inWindow) {
+      MessageBoxW(nullptr, L"LarkspindleUndo stopped on an error.", kCaption, MB_OK | MB_ICONERROR);
+    } else {
+      WriteFile(GetStdHandle(STD_ERROR_HANDLE), fallback, sizeof fallback - 1, &written, nullptr);
+    }
+  }
 }
 
 int outcomeOf(const RenamePlan& listing) {
@@ -184,36 +211,77 @@ int takeBackLast(Win32JournalFolder& journals, bool quiet) {
   return outcomeOf(listing);
 }
 
-int run(const std::vector<std::wstring>& arguments) {
+struct Options {
   std::wstring folder;
   bool list = false;
   bool last = false;
   bool quiet = false;
+};
+
+// False when the line is not one the program takes; bad then says why.
+bool parse(const std::vector<std::wstring>& arguments, Options& options, std::wstring& bad) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::wstring& argument = arguments[i];
     if (_wcsicmp(argument.c_str(), L"/journal") == 0 && i + 1 < arguments.size()) {
-      folder = arguments[++i];
+      options.folder = arguments[++i];
     } else if (_wcsicmp(argument.c_str(), L"/list") == 0) {
-      list = true;
+      options.list = true;
     } else if (_wcsicmp(argument.c_str(), L"/last") == 0) {
-      last = true;
+      options.last = true;
     } else if (_wcsicmp(argument.c_str(), L"/quiet") == 0) {
-      quiet = true;
+      options.quiet = true;
     } else {
-      const std::wstring usage = L"Unknown argument: " + argument + L"\n\nLarkspindleUndo [/journal FOLDER] [/list | /last [/quiet]]";
-      MessageBoxW(nullptr, usage.c_str(), kCaption, MB_OK | MB_ICONERROR);
-      return kNothingToTakeBack;
+      bad = L"Unknown argument: " + argument;
+      return false;
     }
   }
-  Win32JournalFolder journals(folder);
-  if (list) {
+  // Without /last the program would show its list, a window that /quiet promises never to open.
+  if (options.quiet && !options.last && !options.list) bad = L"/quiet goes with /last";
+  return bad.empty();
+}
+
+int run(const std::vector<std::wstring>& arguments) {
+  Options options;
+  std::wstring bad;
+  if (!parse(arguments, options, bad)) {
+    // A script's mistake: said where a script reads, never in a window it would wait on.
+    printUtf8(bad + L"\nUsage: LarkspindleUndo [/journal FOLDER] [/list | /last [/quiet]]\n", STD_ERROR_HANDLE);
+    return kUnknownArgument;
+  }
+  Win32JournalFolder journals(options.folder);
+  if (options.list) {
     printRuns(journals);
     return kTookBackAll;
   }
-  if (last) return takeBackLast(journals, quiet);
+  if (options.last) return takeBackLast(journals, options.quiet);
   RunsWindow window{journals, {}};
   DialogBoxParamW(thisModule(), MAKEINTRESOURCEW(kRunsDialog), nullptr, runsDialogProc, reinterpret_cast<LPARAM>(&window));
   return kTookBackAll;
+}
+
+// Whether the line asks for a run without windows, read without allocating, so that it is
+// known whatever fails later.
+bool windowless(int count, LPWSTR* words) {
+  for (int i = 1; words && i < count; ++i) {
+    if (_wcsicmp(words[i], L"/quiet") == 0 || _wcsicmp(words[i], L"/list") == 0) return true;
+  }
+  return false;
+}
+
+// No exception ends the program through std::terminate, which aborts it with code 3 and
+// no word of why: each is reported, with an exit code of its own.
+int guardedRun(int count, LPWSTR* words) {
+  const bool inWindow = !windowless(count, words);
+  try {
+    std::vector<std::wstring> arguments;
+    for (int i = 1; words && i < count; ++i) arguments.emplace_back(words[i]);
+    return run(arguments);
+  } catch (const std::exception& error) {
+    reportFailure(inWindow, error.what());
+  } catch (...) {
+    reportFailure(inWindow, nullptr);
+  }
+  return kFailed;
 }
 
 }  // namespace
@@ -221,20 +289,27 @@ int run(const std::vector<std::wstring>& arguments) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   // Started from a console without its output redirected: print there.
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  if ((output == nullptr || output == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-    SetStdHandle(STD_OUTPUT_HANDLE, CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  const auto missing = [](DWORD stream) {
+    const HANDLE handle = GetStdHandle(stream);
+    return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+  };
+  const bool noOutput = missing(STD_OUTPUT_HANDLE);
+  const bool noErrors = missing(STD_ERROR_HANDLE);
+  if ((noOutput || noErrors) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    for (const DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+      if (stream == STD_OUTPUT_HANDLE ? noOutput : noErrors) {
+        SetStdHandle(stream, CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+      }
+    }
   }
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   int count = 0;
   LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::wstring> arguments;
-  for (int i = 1; words && i < count; ++i) arguments.emplace_back(words[i]);
-  LocalFree(words);
   // The shell's file operations want a single-threaded apartment.
   OleInitialize(nullptr);
-  const int code = lark::run(arguments);
+  const int code = lark::guardedRun(count, words);
   OleUninitialize();
+  LocalFree(words);
   return code;
 }

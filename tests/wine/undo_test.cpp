@@ -2,14 +2,20 @@
 // LarkspindleUndo.exe (named by LARK_UNDO) as a user or a script runs it. Every case hashes
 // the tree before and after.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "automation/properties_sheet.h"
 #include "automation/screenshot.h"
+#include "engine/page_controls.h"
 #include "engine/rename_actions.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
@@ -25,13 +31,86 @@ std::wstring environment(const wchar_t* name) {
   return value;
 }
 
+// The windows a child process makes, as the platform's creation events report them. Wine 8
+// delivers nothing to a hook filtered by process, so every process's events are taken
+// and the child's kept.
+class ChildWindows {
+ public:
+  explicit ChildWindows(HANDLE process) : process_(process), id_(GetProcessId(process)) {
+    current = this;
+    hook_ = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, &ChildWindows::made, 0, 0, WINEVENT_OUTOFCONTEXT);
+  }
+  ~ChildWindows() {
+    UnhookWinEvent(hook_);
+    current = nullptr;
+  }
+  ChildWindows(const ChildWindows&) = delete;
+  ChildWindows& operator=(const ChildWindows&) = delete;
+
+  // Takes this thread's messages, the events among them, until `until` holds (true),
+  // or the child ends or the time runs out (false).
+  bool pump(DWORD milliseconds, const std::function<bool()>& until) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    for (;;) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      if (until()) return true;
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return false;
+      if (MsgWaitForMultipleObjects(1, &process_, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT) == WAIT_OBJECT_0) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        return until();
+      }
+    }
+  }
+  // Once the child first waits for input, its first window drawn.
+  void idle() { WaitForInputIdle(process_, 60000); }
+  // The next control with this identifier that the child makes; null when it ends first.
+  HWND control(int id) {
+    HWND found = nullptr;
+    pump(30000, [&] {
+      for (; !found && next_ < made_.size(); ++next_) {
+        if (GetDlgCtrlID(made_[next_]) == id && isChild(made_[next_])) found = made_[next_];
+      }
+      return found != nullptr;
+    });
+    return found;
+  }
+
+  int dialogs = 0;  // top-level dialogs, message boxes among them
+
+ private:
+  static void CALLBACK made(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (!current || object != OBJID_WINDOW || process != current->id_) return;
+    current->made_.push_back(window);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) == L"#32770" && !isChild(window)) ++current->dialogs;
+  }
+  static bool isChild(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0; }
+
+  static thread_local ChildWindows* current;
+  HANDLE process_;
+  DWORD id_;
+  HWINEVENTHOOK hook_;
+  std::vector<HWND> made_;
+  std::size_t next_ = 0;
+};
+thread_local ChildWindows* ChildWindows::current = nullptr;
+
 struct Finished {
   DWORD code = 0;
   std::string output;
+  int dialogs = 0;
 };
 
-// Runs the Undo program with the arguments; its output lands in a file of the folder.
-Finished runUndo(const std::wstring& arguments, const std::wstring& outputFile, HWND* shown = nullptr) {
+// Runs the Undo program (or the program the variable names) with the arguments; its
+// output and errors land in a file of the folder. `drive` works the windows it opens;
+// without it, a window is nothing anyone answers, so it is counted and the program ended.
+Finished runUndo(const std::wstring& arguments, const std::wstring& outputFile,
+                 const std::function<void(ChildWindows&)>& drive = nullptr, const wchar_t* program = L"LARK_UNDO") {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE output = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
   STARTUPINFOW startup = {};
@@ -40,31 +119,29 @@ Finished runUndo(const std::wstring& arguments, const std::wstring& outputFile, 
   startup.hStdInput = startup.hStdOutput = startup.hStdError = output;
   PROCESS_INFORMATION process = {};
   // CTest names the program by its Unix path, which Wine shows as drive Z:.
-  std::wstring program = L"Z:" + environment(L"LARK_UNDO");
-  std::replace(program.begin(), program.end(), L'/', L'\\');
-  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+  std::wstring path = L"Z:" + environment(program);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  std::wstring commandLine = L"\"" + path + L"\" " + arguments;
   Finished finished;
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "LARK_UNDO cannot be started: " << GetLastError();
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                      &process)) {
+    ADD_FAILURE() << "the Undo program cannot be started: " << GetLastError();
     CloseHandle(output);
     return finished;
   }
   CloseHandle(output);
-  if (shown) {
-    // The list of runs, shown to a person: found, pictured and closed.
-    WaitForInputIdle(process.hProcess, 10000);
-    for (int i = 0; i < 200 && !*shown; ++i) {
-      *shown = FindWindowW(nullptr, L"Undo a Larkspindle rename");
-      if (!*shown) WaitForSingleObject(process.hProcess, 50);
+  {
+    ChildWindows windows(process.hProcess);
+    ResumeThread(process.hThread);
+    if (drive) drive(windows);
+    // A drive that failed leaves windows no one will close.
+    if (!::testing::Test::HasFatalFailure()) windows.pump(120000, [&] { return !drive && windows.dialogs > 0; });
+    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+      if (!::testing::Test::HasFatalFailure() && (drive || windows.dialogs == 0)) ADD_FAILURE() << "the Undo program did not end";
+      TerminateProcess(process.hProcess, 1);
+      WaitForSingleObject(process.hProcess, 10000);
     }
-    if (*shown) {
-      saveScreenshot(*shown, L"undo-list");
-      PostMessageW(*shown, WM_COMMAND, IDCANCEL, 0);
-    }
-  }
-  if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) {
-    ADD_FAILURE() << "the Undo program did not end";
-    TerminateProcess(process.hProcess, 1);
+    finished.dialogs = windows.dialogs;
   }
   GetExitCodeProcess(process.hProcess, &finished.code);
   CloseHandle(process.hThread);
@@ -165,9 +242,15 @@ TEST_F(Undo, ARunKilledHalfWayGoesBackForExactlyTheRowsThatHappened) {
   EXPECT_EQ(3, std::count(listed.output.begin(), listed.output.end(), '\n')) << listed.output;
   EXPECT_NE(std::string::npos, listed.output.find("\t3\t" + std::string(work.begin(), work.end()) + "\\\t^(.+)$ \xE2\x86\x92 n_\\1\n"))
       << listed.output;
-  HWND shown = nullptr;
-  runUndo(L"/journal \"" + journalFolder + L"\"", folder.path() + L"\\shown.txt", &shown);
-  EXPECT_NE(nullptr, shown) << "the list of runs was not shown";
+  // The list of runs, shown to a person: pictured and closed.
+  const Finished shown = runUndo(L"/journal \"" + journalFolder + L"\"", folder.path() + L"\\shown.txt", [](ChildWindows& windows) {
+    HWND list = GetParent(windows.control(IDCANCEL));
+    ASSERT_NE(nullptr, list) << "the list of runs was not shown";
+    windows.idle();  // shown and painted
+    saveScreenshot(list, L"undo-list");
+    PostMessageW(list, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(0u, shown.code);
 }
 
 // Run only as the child of the case above.
@@ -231,6 +314,120 @@ TEST_F(Undo, AHostileJournalIsNamedAndNothingMoves) {
   EXPECT_EQ("The journal 20261210-000000-000.txt cannot be read: line 10: a row names a path outside the run's folders, or "
             "one no file can have.\n", undone.output);
   EXPECT_EQ(before, hashTree(work));
+}
+
+TEST_F(Undo, TheWindowTakesBackTheRunChosenInItsList) {
+  folder.createFile(L"Work\\a.txt", "a");
+  folder.createFile(L"Work\\b.txt", "b");
+  TreeHashes expected = hashTree(work);
+  rename({L"a.txt"}, disk);
+  rename({L"b.txt"}, disk);
+  expected[L"n_b.txt"] = expected.at(L"b.txt");
+  expected.erase(L"b.txt");
+  std::wstring title;
+  LRESULT rows = 0;
+  const Finished undone = runUndo(L"/journal \"" + journalFolder + L"\"", folder.path() + L"\\out.txt", [&](ChildWindows& windows) {
+    HWND undoButton = windows.control(IDOK);
+    ASSERT_NE(nullptr, undoButton) << "the list of runs was not shown";
+    HWND list = GetParent(undoButton);
+    // The older run, a row below the newest, which the list chooses first.
+    PostMessageW(FindWindowExW(list, nullptr, L"SysListView32", nullptr), WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(undoButton, BM_CLICK, 0, 0);
+    HWND yes = windows.control(IDYES);
+    ASSERT_NE(nullptr, yes) << "Undo asked nothing";
+    PostMessageW(GetParent(yes), WM_COMMAND, IDYES, 0);
+    HWND results = windows.control(kResultsList);
+    ASSERT_NE(nullptr, results) << "no results list";
+    SendMessageTimeoutW(GetParent(results), WM_NULL, 0, 0, SMTO_NORMAL, 60000, nullptr);  // once it is filled
+    title = controlText(GetParent(results), kResultsTitle);
+    rows = SendMessageW(results, LVM_GETITEMCOUNT, 0, 0);
+    PostMessageW(GetParent(results), WM_COMMAND, IDOK, 0);
+    PostMessageW(list, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(0u, undone.code);
+  EXPECT_EQ(L"Took back 1 rename:", title);
+  EXPECT_EQ(1, rows);
+  EXPECT_EQ(expected, hashTree(work)) << "the chosen run went back, and only it";
+}
+
+TEST_F(Undo, TheCommandLineAnswersWithItsOwnCodesAndNeverAWindowWhenItMustNot) {
+  const std::string usage = "\nUsage: LarkspindleUndo [/journal FOLDER] [/list | /last [/quiet]]\n";
+  const std::wstring journal = L"/journal \"" + journalFolder + L"\" ";
+  const struct {
+    std::wstring arguments;
+    DWORD code;
+    std::string says;
+  } cases[] = {
+      {L"/quiet /last /bogus", 4, "Unknown argument: /bogus" + usage},
+      {L"/bogus", 4, "Unknown argument: /bogus" + usage},  // a script's mistake: no window it would wait on
+      {L"/quiet", 4, "/quiet goes with /last" + usage},
+      {L"/last /journal", 4, "Unknown argument: /journal" + usage},
+      {journal + L"/last /quiet", 2, "Larkspindle has no rename on record.\n"},
+      {journal + L"/list", 0, ""},
+  };
+  for (const auto& row : cases) {
+    const std::string arguments(row.arguments.begin(), row.arguments.end());
+    const Finished finished = runUndo(row.arguments, folder.path() + L"\\out.txt");
+    EXPECT_EQ(row.code, finished.code) << arguments;
+    EXPECT_EQ(row.says, finished.output) << arguments;
+    EXPECT_EQ(0, finished.dialogs) << arguments << ": a window opened";
+  }
+}
+
+TEST_F(Undo, AFailedAllocationIsReportedWithItsCodeAndNeverEndsTheProgramOrOpensAWindow) {
+  folder.createFile(L"Work\\a.txt", "a");
+  rename({L"a.txt"}, disk);
+  const std::vector<std::wstring> names = Win32JournalFolder(journalFolder).names();
+  ASSERT_EQ(1u, names.size());
+  std::string journal;
+  ASSERT_TRUE(Win32JournalFolder(journalFolder).read(names.front(), 1 << 20, journal));
+  const std::wstring counts = folder.path() + L"\\allocations.txt";
+  SetEnvironmentVariableW(L"LARK_ALLOCATIONS", counts.c_str());
+  // Every run starts from the same disk: the run on record, its item under its new name.
+  const auto failingAt = [&](const std::wstring& arguments, long allocation, bool& fired) {
+    removeTree(journalFolder);
+    folder.createFile(L"Journal\\" + names.front(), journal);
+    MoveFileW((work + L"\\a.txt").c_str(), (work + L"\\n_a.txt").c_str());
+    SetEnvironmentVariableW(L"LARK_FAIL_ALLOCATION", std::to_wstring(allocation).c_str());
+    DeleteFileW(counts.c_str());
+    const Finished finished = runUndo(L"/journal \"" + journalFolder + L"\" " + arguments, folder.path() + L"\\out.txt",
+                                      nullptr, L"LARK_UNDO_FAILING");
+    long counted = 0;
+    int firedFlag = 0;
+    FILE* file = _wfopen(counts.c_str(), L"r");
+    EXPECT_TRUE(file && std::fscanf(file, "%ld %d", &counted, &firedFlag) == 2) << "the program did not reach its end";
+    if (file) std::fclose(file);
+    fired = firedFlag != 0;
+    return std::make_pair(finished, counted);
+  };
+  for (const wchar_t* arguments : {L"/list", L"/last /quiet"}) {
+    const std::string shown(arguments, arguments + std::wcslen(arguments));
+    bool fired = false;
+    const long total = failingAt(arguments, 1L << 30, fired).second;
+    ASSERT_GT(total, 10) << shown;
+    std::vector<long> points;
+    for (long n = 0; n < std::min(total, 25L); ++n) points.push_back(n);
+    for (long step = 1; step <= 25; ++step) {
+      const long n = total * step / 26;
+      if (n >= 25 && n != points.back()) points.push_back(n);
+    }
+    int reported = 0;
+    for (long n : points) {
+      const Finished finished = failingAt(arguments, n, fired).first;
+      EXPECT_EQ(0, finished.dialogs) << shown << " with allocation " << n << " failing";
+      if (finished.code == 5) {
+        ++reported;
+        EXPECT_NE(std::string::npos, finished.output.find("LarkspindleUndo stopped on an error: std::bad_alloc.\n"))
+            << shown << " with allocation " << n << " failing:\n" << finished.output;
+      } else {
+        EXPECT_EQ(0u, finished.code) << shown << " with allocation " << n << " failing:\n" << finished.output;
+      }
+      EXPECT_TRUE(fired) << shown << ": allocation " << n << " was reached";
+    }
+    EXPECT_GT(reported, 0) << shown << ": some failure ended the program, reported";
+  }
+  SetEnvironmentVariableW(L"LARK_FAIL_ALLOCATION", nullptr);
+  SetEnvironmentVariableW(L"LARK_ALLOCATIONS", nullptr);
 }
 
 }  // namespace
