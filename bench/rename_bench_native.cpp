@@ -17,6 +17,7 @@
 #include "engine/path_helpers.h"
 #include "engine/rename_actions.h"
 #include "engine/rename_state.h"
+#include "engine/take_back.h"
 #include "tests/support/fakes.h"
 
 namespace lark::bench {
@@ -170,6 +171,49 @@ void benchSelection(int renames) {
   reportSelection(figures, false, renames != 0);
 }
 
+// The Undo program's list of runs over 100 journals of 100,000 rows each, beside reading
+// the same bytes: what the window costs each time it is shown.
+void benchJournalList() {
+  constexpr int kJournals = 100;
+  constexpr int kRows = 100000;
+  fakes::MemoryJournalFolder journals;
+  JournalHead head;
+  head.kind = L"rename";
+  head.folders = {L"C:\\Bench\\"};
+  head.match = L"IMG";
+  head.replace = L"Holiday";
+  std::vector<JournalRow> rows;
+  for (int i = 0; i < kRows; ++i) {
+    const std::wstring album = numbered(L"C:\\Bench\\Album %04d\\", i / kFilesPerFolder);
+    rows.push_back({album + numbered(L"IMG_%05d.JPG", i), album + numbered(L"Holiday_%05d.JPG", i), RowOutcome::pending,
+                    ItemStamp{true, false, 1000000u + static_cast<unsigned>(i), 133000000000000000u}});
+  }
+  for (int j = 0; j < kJournals; ++j) {
+    RunJournal journal(&journals);
+    journal.begin(head, rows);
+    for (int i = 0; i < kRows; ++i) journal.renamed(i);
+    journal.finish();
+  }
+  fakes::MemoryFileSystem disk;
+  std::size_t bytes = 0;
+  const Measured listing = sideBySide(
+      3,
+      [&] {
+        const std::vector<KeptRun> runs = keptRuns(journals, disk);
+        require(runs.size() == kJournals && runs.back().run.renamedRows() == kRows, "every run listed whole");
+      },
+      [&] {
+        bytes = 0;
+        std::string text;
+        for (const std::wstring& name : journals.names()) {
+          require(journals.read(name, kLargestJournal, text), "a journal read");
+          bytes += text.size();
+        }
+      });
+  std::printf("the list of runs reads %zu MB\n", bytes >> 20);
+  report("the list of 100 runs of 100,000 rows, beside reading their bytes", listing, 1.5);
+}
+
 int run(int renames) {
   FlatFileSystem memory;
   const std::wstring root = L"C:\\Bench\\tree";
@@ -194,6 +238,8 @@ int run(int renames) {
   }
   report("the same plan against Debian's rename -n (reference)", {median(ours), median(theirs)}, 0);
   benchFreshMemory(state, memory);
+
+  benchJournalList();
 
   QuietPage page;
   benchPreview(page);

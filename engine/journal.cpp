@@ -2,6 +2,7 @@
 #include "engine/journal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "engine/path_helpers.h"
@@ -237,7 +238,11 @@ class JournalParser {
 
   // A row counted, not read: "row", two paths, and a stamp of none, one or three fields.
   bool countRow(std::string_view rest) {
-    const auto tabs = std::count(rest.begin(), rest.end(), '\t');
+    std::size_t tabs = 0;
+    for (const char* at = rest.data(), *end = at + rest.size();
+         (at = static_cast<const char*>(std::memchr(at, '\t', static_cast<std::size_t>(end - at)))) != nullptr; ++at) {
+      ++tabs;
+    }
     if (tabs != 1 && tabs != 2 && tabs != 4) return fail(L"a row is not \"row\", its old and its new path");
     return rowRead();
   }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <string_view>
 
 namespace lark {
 
@@ -37,11 +38,17 @@ std::wstring extensionPart(const std::wstring& name) {
   return dot == std::wstring::npos ? name : name.substr(dot);
 }
 
+namespace {
+
+bool isForbiddenNameCharacter(wchar_t unit) {
+  return unit < 0x20 || unit == L'<' || unit == L'>' || unit == L':' || unit == L'"' || unit == L'|' || unit == L'?' ||
+         unit == L'*';
+}
+
+}  // namespace
+
 bool holdsForbiddenNameCharacter(const std::wstring& name) {
-  return std::any_of(name.begin(), name.end(), [](wchar_t unit) {
-    return unit < 0x20 || unit == L'<' || unit == L'>' || unit == L':' || unit == L'"' || unit == L'|' ||
-           unit == L'?' || unit == L'*';
-  });
+  return std::any_of(name.begin(), name.end(), isForbiddenNameCharacter);
 }
 
 namespace {
@@ -78,19 +85,20 @@ namespace {
 
 // A name that a part of a path may be: Windows resolves ".", ".." and any part made only
 // of dots and spaces to another folder than the one it seems to name.
-bool isSoundPart(const std::wstring& part) {
-  return part.find_first_not_of(L". ") != std::wstring::npos && part.find(L'/') == std::wstring::npos &&
-         !holdsForbiddenNameCharacter(part);
+bool isSoundPart(std::wstring_view part) {
+  return part.find_first_not_of(L". ") != std::wstring_view::npos && part.find(L'/') == std::wstring_view::npos &&
+         std::none_of(part.begin(), part.end(), isForbiddenNameCharacter);
 }
 
 // A drive root ("C:\") or a share ("\\server\share\"): how long the root is, or 0.
 std::size_t rootLength(const std::wstring& path) {
   if (path.size() >= 3 && std::iswalpha(path[0]) && path[0] < 0x80 && path[1] == L':' && path[2] == L'\\') return 3;
   if (path.size() < 5 || path.compare(0, 2, L"\\\\") != 0) return 0;
-  const std::size_t server = path.find(L'\\', 2);
-  if (server == std::wstring::npos || !isSoundPart(path.substr(2, server - 2))) return 0;
-  const std::size_t share = path.find(L'\\', server + 1);
-  if (share == std::wstring::npos || !isSoundPart(path.substr(server + 1, share - server - 1))) return 0;
+  const std::wstring_view whole = path;
+  const std::size_t server = whole.find(L'\\', 2);
+  if (server == std::wstring_view::npos || !isSoundPart(whole.substr(2, server - 2))) return 0;
+  const std::size_t share = whole.find(L'\\', server + 1);
+  if (share == std::wstring_view::npos || !isSoundPart(whole.substr(server + 1, share - server - 1))) return 0;
   return share + 1;
 }
 
@@ -100,11 +108,12 @@ bool isSoundPath(const std::wstring& path, bool folder) {
   const std::size_t root = rootLength(path);
   if (root == 0) return false;
   if (folder != (path.back() == L'\\')) return false;
+  const std::wstring_view whole = path;
   std::size_t start = root;
-  while (start < path.size()) {
-    std::size_t end = path.find(L'\\', start);
-    if (end == std::wstring::npos) end = path.size();
-    if (!isSoundPart(path.substr(start, end - start))) return false;
+  while (start < whole.size()) {
+    std::size_t end = whole.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = whole.size();
+    if (!isSoundPart(whole.substr(start, end - start))) return false;
     start = end + 1;
   }
   return true;
