@@ -10,7 +10,8 @@ assignment dropped, an early return, a character of a wide string literal change
 sample is drawn with the seed from every fault the sources allow, spread over the
 folders, so runs with the same seed and sources are comparable. The portable folders
 (engine, update, registrar) are built in the native tree and run natively with the
-sanitizers; the Win32 ones (win32, ui, shell) in the win64 tree, under Wine. Faults
+sanitizers; the Win32 ones (win32, journal, ui, shell, undo) in the win64 tree, under
+Wine. Faults
 listed in scripts/mutate-equivalent.txt, which can change no behaviour, are skipped.
 Every file is restored after each fault, also when the run is interrupted.
 """
@@ -34,14 +35,18 @@ FOLDERS = {
     "update": ("native", ["update/update_checker.cpp", "update/update_platform_std.cpp"], ["update"]),
     "registrar": ("native", ["shell/registrar.cpp"], ["registrar"]),
     "win32": ("win64", ["win32"], ["win32", "shell", "real-client"]),
+    # The journals' files: written by the extension's page, read and settled by the Undo program.
+    "journal": ("win64", ["win32/journal_folder.cpp", "win32/journal_folder.h"], ["undo", "entry-points"]),
     "ui": ("win64", ["ui"], ["win32", "shell", "real-client"]),
     "shell": ("win64", ["shell/com_base.cpp", "shell/shell_ext.cpp", "shell/exports.cpp", "shell/win32_registry.cpp"],
               ["shell", "registration", "real-client", "entry-points"]),
+    "undo": ("win64", ["undo/undo.cpp"], ["undo"]),
 }
 TIMEOUT = {"native": 240, "win64": 600}
 # What each tree builds for a fault: the programs of the suites, not the installers.
 TARGETS = {"native": ["lark_engine_tests", "lark_update_tests", "lark_registrar_tests"],
-           "win64": ["Larkspindle", "lark_win32_tests", "lark_shell_tests", "lark_client_tests", "lark_entry_tests"]}
+           "win64": ["Larkspindle", "lark_win32_tests", "lark_shell_tests", "lark_client_tests", "lark_entry_tests",
+                     "LarkspindleUndo", "lark_undo_tests"]}
 
 COMPARISONS = [("==", "!="), ("!=", "=="), ("<=", ">"), (">=", "<"), (" < ", " >= "), (" > ", " <= ")]
 STATEMENT_START = re.compile(r"^\s*(return|if|for|while|switch|case|default|else|do|break|continue|throw|using|"
@@ -55,11 +60,14 @@ WIDE_STRING = re.compile(r'L"((?:[^"\\]|\\.)*)"')
 
 def product_sources(folder):
     tree, paths, _ = FOLDERS[folder]
+    # A file that another folder names itself is that folder's, with the suites that exercise it.
+    claimed = {p for f, (_, ps, _) in FOLDERS.items() if f != folder for p in ps if os.path.isfile(os.path.join(ROOT, p))}
     files = []
     for path in paths:
         full = os.path.join(ROOT, path)
         if os.path.isdir(full):
-            files += sorted(os.path.join(path, n) for n in os.listdir(full) if n.endswith((".cpp", ".h")))
+            files += sorted(os.path.join(path, n) for n in os.listdir(full)
+                            if n.endswith((".cpp", ".h")) and os.path.join(path, n) not in claimed)
         else:
             files.append(path)
     return files
