@@ -110,6 +110,15 @@ class JournalFolder {
   virtual std::uint64_t milliseconds() = 0;
 };
 
+// A long run's progress as the user sees it, and the user's wish to stop it.
+class RunProgress {
+ public:
+  virtual ~RunProgress() = default;
+  // Before each row: how many of total are done, and the item next. False once the user
+  // has asked to stop: the run ends before that row.
+  virtual bool next(std::size_t done, std::size_t total, const std::wstring& item) = 0;
+};
+
 // The rename page as the engine sees it: controls addressed by identifier, and the
 // user in front of it.
 class PageSurface {
@@ -122,6 +131,12 @@ class PageSurface {
   virtual bool askYesNo(const std::wstring& text, const std::wstring& caption) = 0;
   // Shows a plan (title row at index 0) in the results dialog until the user closes it.
   virtual void showListing(RenamePlan& plan) = 0;
+  // The progress of a run about to start under the given title; null where none is
+  // shown. Destroying it closes whatever it showed.
+  virtual std::unique_ptr<RunProgress> startProgress(const std::wstring& title) {
+    (void)title;
+    return nullptr;
+  }
 };
 
 // A running check for a newer version, as the page's record holds it; update/ makes the

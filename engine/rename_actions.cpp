@@ -254,6 +254,8 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
   std::size_t journalRow = 0;
   const RenameEntry* keptItsName = nullptr;  // the last folder row not renamed, refused or failed
   VacatedNames vacated(fileSystem);
+  std::unique_ptr<RunProgress> progress = page.startProgress(L"Renaming");
+  bool cancelled = false;
   for (RenameEntry& entry : plan) {
     const bool inside = keptItsName != nullptr && liesInside(entry, *keptItsName);
     if (entry.failed) {
@@ -261,6 +263,14 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
       continue;
     }
     const std::size_t row = journalRow++;
+    // Asked between rows only: the row being renamed always finishes.
+    cancelled = cancelled || (progress && !progress->next(row, usable, entry.baseFolder + entry.currentPath));
+    if (cancelled) {
+      entry.failed = true;
+      entry.errorText = kCancelledError;
+      journal.failed(row);
+      continue;
+    }
     if (inside) {
       // Never attempted: under the folder's new name another item may stand.
       entry.failed = true;
@@ -292,6 +302,7 @@ void performRename(RenameState& state, PageSurface& page, FileSystem& fileSystem
     folders.replace(before, after);
   }
   journal.finish();
+  progress.reset();  // closed before the listing opens
   state.exampleIndex = 0;
   showPlan(L"Renamed %d %s:", state, page, plan, L"No files were renamed:");
 }

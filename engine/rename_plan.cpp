@@ -8,6 +8,7 @@ namespace lark {
 const wchar_t kMatchFailedPrefix[] = L"[ERROR: Match failed: ";
 const wchar_t kSharedDestinationError[] = L"[ERROR: I refuse to rename multiple files to same destination!]";
 const wchar_t kFileOperationError[] = L"[ERROR: File operation failed!]";
+const wchar_t kCancelledError[] = L"[ERROR: Not renamed: the run was cancelled]";
 
 namespace {
 

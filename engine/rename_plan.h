@@ -29,6 +29,7 @@ using RenamePlan = std::vector<RenameEntry>;
 extern const wchar_t kMatchFailedPrefix[];      // "[ERROR: Match failed: "
 extern const wchar_t kSharedDestinationError[]; // appended to newPath
 extern const wchar_t kFileOperationError[];     // "[ERROR: File operation failed!]"
+extern const wchar_t kCancelledError[];         // a row the run did not reach, cancelled first
 
 // Why a new name must never reach the shell, as a row's error text, or empty when it
 // may: a character no file name holds (control characters drawn as their visible

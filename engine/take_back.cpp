@@ -116,7 +116,7 @@ std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem) {
   return runs;
 }
 
-RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* journals) {
+RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* journals, RunProgress* progress) {
   JournalRun whole;
   if (kept.source != nullptr) {
     std::string text;
@@ -163,11 +163,19 @@ RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* 
 
   std::uint32_t takenBack = 0;
   std::size_t journalRow = 0;
+  bool cancelled = false;
   for (std::size_t i = 0; i < listed.size(); ++i) {
     RenameEntry& entry = plan[i];
     if (entry.failed) continue;
     const JournalRow& row = *listed[i];
     const std::size_t at = journalRow++;
+    cancelled = cancelled || (progress != nullptr && !progress->next(at, rows.size(), row.to));
+    if (cancelled) {
+      entry.failed = true;
+      entry.errorText = cannotTakeBack(L"the take-back was cancelled before this row");
+      journal.failed(at);
+      continue;
+    }
     // Judged at its turn: an earlier row of the take-back may have freed its old name.
     entry.errorText = refusal(row, fileSystem.stamp(row.to), fileSystem);
     if (entry.errorText.empty() && fileSystem.renameItem(row.to, row.from) != 0) entry.errorText = kFileOperationError;

@@ -35,7 +35,9 @@ std::vector<KeptRun> keptRuns(JournalFolder& journals, FileSystem& fileSystem);
 // Journaled in journals (may be null) as a run of its own. A run kept only as a summary is
 // read whole from its source first. Returns the listing: a title row, then one row per
 // renamed row, refused ones with their reason.
-RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* journals);
+// progress, when given, is told of each row and may stop the take-back between rows.
+RenamePlan takeBack(const KeptRun& kept, FileSystem& fileSystem, JournalFolder* journals,
+                    RunProgress* progress = nullptr);
 
 // A line for the list of runs: time, folder, rows renamed, Match -> Replace.
 struct RunSummary {

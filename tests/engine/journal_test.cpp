@@ -308,6 +308,48 @@ TEST_F(TakeBack, ACutOffLastLineIsReplacedBySettlement) {
   EXPECT_TRUE(runs[0].run.ended);
 }
 
+// Cancel between rows: the rows not reached are listed with the cancellation, the heading
+// counts what was renamed, and the journal lets exactly that go back, which can itself be
+// cancelled the same way.
+TEST_F(TakeBack, ACancelledRunStopsBetweenRowsAndGoesBackExactly) {
+  struct Stopping : RunProgress {
+    bool next(std::size_t done, std::size_t total, const std::wstring&) override {
+      seen.push_back(done);
+      EXPECT_EQ(expectedTotal, total);
+      return done < stopAt;
+    }
+    std::size_t stopAt = 0;
+    std::size_t expectedTotal = 0;
+    std::vector<std::size_t> seen;
+  };
+  struct CancellingPage : fakes::RecordingPage {
+    std::unique_ptr<RunProgress> startProgress(const std::wstring& title) override {
+      titles.push_back(title);
+      auto progress = std::make_unique<Stopping>();
+      progress->stopAt = 2;
+      progress->expectedTotal = 6;
+      return progress;
+    }
+    std::vector<std::wstring> titles;
+  } cancelling;
+  performRename(state, cancelling, disk);
+  ASSERT_EQ(1u, cancelling.listings.size());
+  const RenamePlan& listing = cancelling.listings[0];
+  EXPECT_EQ(L"Renamed 2 files and folders:", listing[0].baseFolder);
+  EXPECT_EQ(4, std::count_if(listing.begin(), listing.end(),
+                             [](const RenameEntry& row) { return row.errorText == kCancelledError; }));
+  EXPECT_EQ(2u, disk.renames.size()) << "no row after the cancel reaches the disk";
+  const std::vector<KeptRun> runs = keptRuns(journals, disk);
+  EXPECT_TRUE(runs[0].run.ended);
+  EXPECT_EQ(2u, runs[0].run.renamedRows());
+  Stopping none;
+  none.expectedTotal = 2;
+  const Rows refused = fakes::rows(takeBack(runs[0], disk, nullptr, &none));
+  EXPECT_EQ(L"b2.txt ! [ERROR: Cannot take back: the take-back was cancelled before this row] (b2.txt)", refused[1]);
+  EXPECT_EQ(L"Took back 2 renames:", takeBack(runs[0], disk, nullptr)[0].baseFolder);
+  EXPECT_EQ(before, disk.tree(L"C:\\W"));
+}
+
 TEST_F(TakeBack, ARunStillGoingIsNeitherSettledNorTakenBack) {
   journals.journals[L"run-0001.txt"] = std::string(kJournalMagic) +
       "\ntime\tt\nkind\trename\nfolder\tC:\\W\\\nmatch\ta\nreplace\tb\nrename folders\tno\nsearch subfolders\tno\nrows\t1\n"
