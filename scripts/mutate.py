@@ -32,6 +32,8 @@ BACKUP = os.path.join(ROOT, "build", "mutate-backup")
 # Folder: (tree, the sources, the CTest tests that cover them).
 FOLDERS = {
     "engine": ("native", ["engine"], ["engine"]),
+    # The rename journal and the take-back, sampled on their own: the record of every run.
+    "journal-engine": ("native", ["engine/journal.cpp", "engine/take_back.cpp"], ["engine"]),
     "update": ("native", ["update/update_checker.cpp", "update/update_platform_std.cpp"], ["update"]),
     "registrar": ("native", ["shell/registrar.cpp"], ["registrar"]),
     "win32": ("win64", ["win32"], ["win32", "shell", "real-client"]),
