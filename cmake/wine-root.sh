@@ -1,14 +1,26 @@
 #!/usr/bin/env bash
 # Makes, once per machine, a Debian bookworm root with Wine for amd64 and i386 inside,
 # where 32-bit Windows programs run: the host's Wine is 64-bit only, and its multiarch
-# i386 libraries cannot be installed beside the host image's amd64 ones. Prints the
-# root's path. The root lives in a cache outside the clone, so every clone and CI run
-# on the machine shares it; a stamp written last marks it complete, and a lock keeps
-# two makers from building it at once.
-#   wine-root.sh
+# i386 libraries cannot be installed beside the host image's amd64 ones. With arm64, a
+# root of arm64 Debian with its Wine, where ARM64 Windows programs run under qemu-user
+# (cmake/can-run-arm64.sh registers it first). Prints the root's path. The root lives in
+# a cache outside the clone, so every clone and CI run on the machine shares it; a stamp
+# written last marks it complete, and a lock keeps two makers from building it at once.
+#   wine-root.sh [arm64]
 set -euo pipefail
 cache=${LARK_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/larkspindle}
 root=$cache/wine-root-bookworm
+architectures=amd64,i386
+wine_packages=wine,wine64,wine32:i386
+what="32- and 64-bit Wine (once per machine, about 2 minutes)"
+log=$cache/mmdebstrap.log
+if [[ ${1:-} == arm64 ]]; then
+  root=$cache/wine-root-bookworm-arm64
+  architectures=arm64
+  wine_packages=wine,wine64
+  what="ARM64 Wine (once per machine, about 4 minutes: its packages set up under emulation)"
+  log=$cache/mmdebstrap-arm64.log
+fi
 stamp=$root/.lark-root-ready
 
 # The Debian archive that this machine's own apt takes bookworm from, in either format of
@@ -50,20 +62,20 @@ exec 9>"$cache/wine-root.lock"
 flock 9
 if [[ ! -f $stamp ]]; then
   started=$(date +%s)
-  echo "wine-root: making a Debian root with 32- and 64-bit Wine in $root (once per machine, about 2 minutes)" >&2
+  echo "wine-root: making a Debian root in $root with $what" >&2
   # A half-made root from an interrupted run is made again from nothing. mmdebstrap makes
   # the root for both architectures and installs Wine in one call; its mounts live in a
   # private mount namespace, so none can outlast its run and this removal never reaches
   # through one into the host. A mirror in the middle of a sync fails a run: try again.
   attempts=0
   until rm -rf --one-file-system "$root" &&
-    unshare --mount --propagation private mmdebstrap --variant=apt --architectures=amd64,i386 \
-      --include=wine,wine64,wine32:i386 bookworm "$root" \
-      "deb $mirror bookworm main" "deb $mirror bookworm-updates main" >"$cache/mmdebstrap.log" 2>&1; do
+    unshare --mount --propagation private mmdebstrap --variant=apt --architectures=$architectures \
+      --include=$wine_packages bookworm "$root" \
+      "deb $mirror bookworm main" "deb $mirror bookworm-updates main" >"$log" 2>&1; do
     attempts=$((attempts + 1))
     if ((attempts == 3)); then
-      echo "wine-root: mmdebstrap failed three times; the last log is $cache/mmdebstrap.log" >&2
-      tail -n 20 "$cache/mmdebstrap.log" >&2
+      echo "wine-root: mmdebstrap failed three times; the last log is $log" >&2
+      tail -n 20 "$log" >&2
       exit 1
     fi
     echo "wine-root: mmdebstrap failed, trying again" >&2

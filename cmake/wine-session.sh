@@ -7,10 +7,12 @@
 #   win64  the host's 64-bit Wine, a 64-bit prefix
 #   win32  the Debian root's Wine, a 32-bit-only prefix (32-bit Windows)
 #   wow64  the Debian root's Wine, a 64-bit prefix with the 32-bit subsystem
+#   winarm64  the arm64 Debian root's Wine under qemu-user, a 64-bit ARM64 prefix
 # The root's sessions mount what the root needs in a private mount namespace, which
 # ends with the session however the session ends. On a machine that cannot run 32-bit
-# programs they say so once and run the command with LARK_WINE_SKIP set; the test
-# runners then report their tests as skipped (exit 77), never as passed.
+# programs (for winarm64: aarch64 programs, or where the arm64 root cannot be made) they
+# say so once and run the command with LARK_WINE_SKIP set; the test runners then report
+# their tests as skipped (exit 77), never as passed.
 set -uo pipefail
 
 kind=$1
@@ -25,23 +27,35 @@ fi
 
 case $kind in
   win64) unset LARK_WINE_ROOT LARK_WINE_NAMESPACE LARK_WINE_SKIP ;;
-  win32 | wow64)
+  win32 | wow64 | winarm64)
     if [[ -z ${LARK_WINE_NAMESPACE:-} ]]; then
-      bash "$here/can-run-32bit.sh"
+      programs="32-bit programs" root_kind=""
+      [[ $kind == winarm64 ]] && programs="aarch64 programs" root_kind=arm64
+      bash "$here/can-run-${root_kind:-32bit}.sh"
       case $? in
         0) ;;
         1)
-          echo "wine-session: this machine cannot run 32-bit programs; the $kind tests are skipped" >&2
-          export LARK_WINE_SKIP="this machine cannot run 32-bit programs" LARK_WINE_SESSION=$prefix
+          echo "wine-session: this machine cannot run $programs; the $kind tests are skipped" >&2
+          export LARK_WINE_SKIP="this machine cannot run $programs" LARK_WINE_SESSION=$prefix
           exec "$@"
           ;;
         *) exit 1 ;;
       esac
       if [[ $(id -u) -ne 0 ]]; then
-        echo "wine-session: 32-bit Wine runs in a Debian root entered with unshare and chroot, which need root: run as root" >&2
+        echo "wine-session: the $kind Wine runs in a Debian root entered with unshare and chroot, which need root: run as root" >&2
         exit 1
       fi
-      root=$("$here/wine-root.sh") || { echo "wine-session: the Debian root with 32-bit Wine could not be made" >&2; exit 1; }
+      if [[ $kind == winarm64 ]]; then
+        # ARM64 Wine is an addition that few machines can run at all: a root that cannot be
+        # made skips its tests, with the reason, rather than failing the others' run.
+        root=$("$here/wine-root.sh" arm64) || {
+          echo "wine-session: the arm64 Debian root could not be made; the $kind tests are skipped" >&2
+          export LARK_WINE_SKIP="the arm64 Debian root with ARM64 Wine could not be made" LARK_WINE_SESSION=$prefix
+          exec "$@"
+        }
+      else
+        root=$("$here/wine-root.sh") || { echo "wine-session: the Debian root with 32-bit Wine could not be made" >&2; exit 1; }
+      fi
       export LARK_WINE_ROOT=$root LARK_WINE_NAMESPACE=$$
       exec unshare --mount --propagation private "$0" "$kind" "$prefix" "$@"
     fi
@@ -64,7 +78,7 @@ case $kind in
     done
     ;;
   *)
-    echo "wine-session: unknown kind $kind (win64, win32 or wow64)" >&2
+    echo "wine-session: unknown kind $kind (win64, win32, wow64 or winarm64)" >&2
     exit 2
     ;;
 esac

@@ -86,7 +86,11 @@ TEST(RealClient, TheShellsPropertiesSheetShowsAWorkingRenamePage) {
     EXPECT_EQ(std::vector<std::wstring>{L"  Report.doc | Report.txt"}, window.rows);
   }
   EXPECT_TRUE(sawListing);
+#if defined(__aarch64__)
+  const wchar_t* architecture = L"arm64";
+#else
   const wchar_t* architecture = sizeof(void*) == 4 ? L"X86" : L"amd64";
+#endif
   EXPECT_EQ(L"Qev.Larkspindle,processorArchitecture=\"" + std::wstring(architecture) +
                 L"\",type=\"win32\",version=\"" LARK_WIDE(LARK_VERSION_TEXT) L"\" in " + expectedDll(),
             dialogContext);
