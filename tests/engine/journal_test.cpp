@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "build_config.h"
 #include "engine/rename_actions.h"
 #include "tests/support/fakes.h"
 #include "tests/support/plan_rows.h"
@@ -205,8 +206,8 @@ TEST_F(TakeBack, TheQuestionTellsWhetherTheRunCanBeTakenBack) {
   journals.refuseCreate = true;
   performRename(state, page, disk);
   ASSERT_EQ(2u, page.questions.size());
-  EXPECT_EQ(L"This operation will rename 6 file(s). You can take it back afterwards with \"Undo a Larkspindle rename\" "
-            L"in the Start menu.\n\nAre you sure you wish to continue?",
+  EXPECT_EQ(L"This operation will rename 6 file(s). You can take it back afterwards with \"" LARK_WIDE(LARK_UNDO_TITLE)
+            L"\" in the Start menu.\n\nAre you sure you wish to continue?",
             page.questions[0].second);
   EXPECT_EQ(L"Renaming cannot be undone! This operation will rename 6 file(s).\n\nAre you sure you wish to continue?",
             page.questions[1].second);
