@@ -339,7 +339,7 @@ RunJournal::RunJournal(JournalFolder* folder) : folder_(folder) {
   try {
     file_ = folder_->create(name_);
   } catch (...) {
-    file_.reset();
+    // No journal: the run goes on unrecorded.
   }
 }
 

@@ -76,6 +76,11 @@ TEST_F(TakeBack, ARunGoesBackWholeAndItsUndoCanBeTakenBackToo) {
   EXPECT_EQ(L"Took back 6 renames:", takeBackNewest()[0].baseFolder);
   EXPECT_EQ(renamed, disk.tree(L"C:\\W"));
   EXPECT_EQ(3u, journals.journals.size());
+  // The list holds the older runs' counts, not their rows.
+  const std::vector<KeptRun> listed = keptRuns(journals, disk);
+  EXPECT_EQ((std::vector<std::size_t>{6, 6, 6}),
+            (std::vector<std::size_t>{listed[0].run.renamedRows(), listed[1].run.renamedRows(), listed[2].run.renamedRows()}));
+  EXPECT_TRUE(listed[1].run.rows.empty() && listed[2].run.rows.empty());
 }
 
 TEST_F(TakeBack, ARunCutShortGoesBackForExactlyTheRowsThatHappened) {
@@ -418,6 +423,7 @@ TEST(Journal, ALongMatchKeepsTheJournalReadable) {
   head.kind = L"rename";
   head.folders = {L"C:\\W\\"};
   head.match = std::wstring(32767, L'\u00e9');
+  head.renameFolders = head.searchSubfolders = true;
   journal.begin(head, {{L"C:\\W\\a", L"C:\\W\\b", RowOutcome::pending, {}}});
   journal.renamed(0);
   journal.finish();
@@ -427,6 +433,7 @@ TEST(Journal, ALongMatchKeepsTheJournalReadable) {
   EXPECT_EQ(1u, run.renamedRows());
   EXPECT_EQ(0u, run.head.match.find(std::wstring(1000, L'\u00e9')));
   EXPECT_EQ(L'\u2026', run.head.match.back());
+  EXPECT_TRUE(run.head.renameFolders && run.head.searchSubfolders);
 }
 
 }  // namespace
