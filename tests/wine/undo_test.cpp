@@ -330,8 +330,13 @@ TEST_F(Undo, TheWindowTakesBackTheRunChosenInItsList) {
     HWND undoButton = windows.control(IDOK);
     ASSERT_NE(nullptr, undoButton) << "the list of runs was not shown";
     HWND list = GetParent(undoButton);
+    HWND runs = FindWindowExW(list, nullptr, L"SysListView32", nullptr);
+    SendMessageTimeoutW(list, WM_NULL, 0, 0, SMTO_NORMAL, 60000, nullptr);  // once it is filled
+    EXPECT_EQ(2, SendMessageW(runs, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(4, SendMessageW(reinterpret_cast<HWND>(SendMessageW(runs, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0))
+        << "time, folder, items renamed, Match and Replace";
     // The older run, a row below the newest, which the list chooses first.
-    PostMessageW(FindWindowExW(list, nullptr, L"SysListView32", nullptr), WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(runs, WM_KEYDOWN, VK_DOWN, 0);
     PostMessageW(undoButton, BM_CLICK, 0, 0);
     HWND yes = windows.control(IDYES);
     ASSERT_NE(nullptr, yes) << "Undo asked nothing";
