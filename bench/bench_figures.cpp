@@ -191,15 +191,16 @@ void benchPreview(PageSurface& keystrokePage) {
   report("preview per keystroke, 1,000 selected files", {k.ours * perKey, k.floor * perKey}, 0);
 }
 
-RenameTimes timeRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files, JournalFolder* journals) {
+RenameTimes timeRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files, JournalFolder* journals,
+                        PageSurface* page) {
   RenameState state;
   state.journals = journals;
   state.files = files;
   state.matchPattern = L"^doc_(\\d+)\\.txt$";
   state.replaceFormat = L"note_$1.txt";
   TimedRenames timed(fileSystem);
-  QuietPage page;
-  const double total = secondsOf([&] { performRename(state, page, timed); });
+  QuietPage quiet;
+  const double total = secondsOf([&] { performRename(state, page ? *page : quiet, timed); });
   require(timed.calls == static_cast<int>(files.size()), "not every file was renamed");
   return {total, timed.inside};
 }

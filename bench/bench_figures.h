@@ -62,8 +62,10 @@ struct RenameTimes {
   double inside;  // inside the file system's rename calls
 };
 
-// Renames the given files (doc_N.txt to note_N.txt) through the page's own action.
-RenameTimes timeRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files, JournalFolder* journals = nullptr);
+// Renames the given files (doc_N.txt to note_N.txt) through the page's own action, on
+// `page` when given (its progress included), else on a page that shows nothing.
+RenameTimes timeRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files, JournalFolder* journals = nullptr,
+                        PageSurface* page = nullptr);
 // The same, reporting where the time went; moveBack, when given, puts the files back and
 // returns its time, for a figure of one rename call against the platform's plain move.
 void benchRenames(FileSystem& fileSystem, const std::vector<std::wstring>& files, double target,

@@ -17,4 +17,8 @@ bool Win32PageSurface::askYesNo(const std::wstring& text, const std::wstring& ca
 
 void Win32PageSurface::showListing(RenamePlan& plan) { showResultsDialog(page_, plan); }
 
+std::unique_ptr<RunProgress> Win32PageSurface::startProgress(const std::wstring& title) {
+  return startShellProgress(page_, title, timing_);
+}
+
 }  // namespace lark

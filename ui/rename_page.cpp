@@ -65,6 +65,12 @@ void initialise(HWND page, RenameState& state) {
   state.refreshPreview(surface);
 }
 
+// Whether the page may start an action: not while its sheet is disabled, which a run in
+// progress or a modal window on it does. A person's click cannot reach a disabled sheet,
+// but a program's BM_CLICK still can, and the page's queue is pumped during a run: a second
+// Rename would then start inside the first.
+bool acceptsActions(HWND page) { return IsWindowEnabled(GetAncestor(page, GA_ROOT)) != FALSE; }
+
 void command(HWND page, RenameState& state, int id, int code) {
   Win32PageSurface surface(page);
   switch (id) {
@@ -83,11 +89,11 @@ void command(HWND page, RenameState& state, int id, int code) {
       state.searchSubfolders = folderOption(page, state, kSearchSubfoldersCheck);
       break;
     case kTestButton:
-      if (code != BN_CLICKED) return;
+      if (code != BN_CLICKED || !acceptsActions(page)) return;
       testRename(state, surface, *openFileSystem(page, state));
       break;
     case kRenameButton:
-      if (code != BN_CLICKED) return;
+      if (code != BN_CLICKED || !acceptsActions(page)) return;
       performRename(state, surface, *openFileSystem(page, state));
       break;
     case kSiteLink:

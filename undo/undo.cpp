@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "engine/text.h"
 #include "ui/error_reporting.h"
 #include "ui/results_dialog.h"
+#include "ui/run_progress.h"
 #include "undo/undo_ids.h"
 #include "win32/file_system.h"
 #include "win32/journal_folder.h"
@@ -149,7 +151,12 @@ void takeBackChosen(HWND dialog, RunsWindow& window) {
                                 L" item(s) of this run back to their old names?\n\n" + summarize(kept).change;
   if (MessageBoxW(dialog, question.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   Win32FileSystem fileSystem(dialog);
-  RenamePlan listing = takeBack(kept, fileSystem, &window.journals);
+  RenamePlan listing = [&] {
+    // The list takes no input while the run goes back, and is answering and enabled again
+    // before the results open over it.
+    const std::unique_ptr<RunProgress> progress = startShellProgress(dialog, L"Taking back");
+    return takeBack(kept, fileSystem, &window.journals, progress.get());
+  }();
   showResultsDialog(dialog, listing);
   fillRuns(dialog, window);
 }
@@ -202,7 +209,10 @@ int takeBackLast(Win32JournalFolder& journals, bool quiet) {
     }
     return kNothingToTakeBack;
   }
-  RenamePlan listing = takeBack(runs.front(), fileSystem, &journals);
+  // A script's run (/quiet) never opens a window, the progress window included.
+  std::unique_ptr<RunProgress> progress = quiet ? nullptr : startShellProgress(nullptr, L"Taking back");
+  RenamePlan listing = takeBack(runs.front(), fileSystem, &journals, progress.get());
+  progress.reset();
   if (quiet) {
     printListing(listing);
   } else {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/progress_window.h"
 #include "automation/properties_sheet.h"
 #include "automation/screenshot.h"
 #include "engine/page_controls.h"
@@ -353,6 +354,62 @@ TEST_F(Undo, TheWindowTakesBackTheRunChosenInItsList) {
   EXPECT_EQ(L"Took back 1 rename:", title);
   EXPECT_EQ(1, rows);
   EXPECT_EQ(expected, hashTree(work)) << "the chosen run went back, and only it";
+}
+
+TEST_F(Undo, TakingBackALongRunShowsProgressAndItsCancelStopsBetweenRows) {
+  constexpr int kRows = 400;  // seconds of shell renames under Wine, well past the progress's second
+  std::vector<std::wstring> selected;
+  for (int i = 0; i < kRows; ++i) {
+    selected.push_back(L"f" + std::to_wstring(i) + L".dat");
+    folder.createFile(L"Work\\" + selected.back(), std::string(static_cast<std::size_t>(i % 50 + 1), static_cast<char>('a' + i % 26)));
+  }
+  const TreeHashes before = hashTree(work);
+  rename(selected, disk);
+  std::wstring caption;
+  std::uint64_t first = 0;
+  std::uint64_t done = 0;
+  std::uint64_t total = 0;
+  std::wstring title;
+  std::vector<std::wstring> cancelledRows;
+  const Finished undone = runUndo(L"/journal \"" + journalFolder + L"\" /last", folder.path() + L"\\out.txt", [&](ChildWindows& windows) {
+    HWND cancel = windows.control(IDCANCEL);
+    ASSERT_NE(nullptr, cancel) << "no progress window";
+    HWND progress = GetParent(cancel);
+    // The progress window changes no window of ours: a timer wakes the pump to read it.
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, nullptr);
+    windows.pump(60000, [&] { return readProgressCount(progress, first, total); });
+    windows.pump(60000, [&] { return readProgressCount(progress, done, total) && done > first; });
+    KillTimer(nullptr, timer);
+    wchar_t text[64] = {};
+    GetWindowTextW(progress, text, 64);
+    caption = text;
+    ASSERT_TRUE(pressProgressCancel(progress));
+    HWND results = windows.control(kResultsList);
+    ASSERT_NE(nullptr, results) << "no results list";
+    SendMessageTimeoutW(GetParent(results), WM_NULL, 0, 0, SMTO_NORMAL, 60000, nullptr);  // once it is filled
+    title = controlText(GetParent(results), kResultsTitle);
+    const int rows = static_cast<int>(SendMessageW(results, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(kRows, rows);
+    PostMessageW(GetParent(results), WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(L"Taking back", caption);
+  EXPECT_EQ(static_cast<std::uint64_t>(kRows), total);
+  EXPECT_GT(done, first) << "N of M advances";
+  EXPECT_EQ(1u, undone.code) << "the rows not reached are listed as not taken back";
+  // Every item under one of its two names with its content; as many back as the heading says.
+  const TreeHashes after = hashTree(work);
+  EXPECT_EQ(before.size(), after.size());
+  int back = 0;
+  for (const auto& [name, hash] : before) {
+    const auto old = after.find(name);
+    const auto renamed = after.find(L"n_" + name);
+    EXPECT_TRUE((old != after.end()) != (renamed != after.end())) << ::testing::PrintToString(name);
+    EXPECT_EQ(hash, (old != after.end() ? old : renamed)->second) << ::testing::PrintToString(name);
+    back += old != after.end() ? 1 : 0;
+  }
+  EXPECT_GE(static_cast<std::uint64_t>(back), done);
+  EXPECT_LT(back, kRows) << "the take-back stopped before its end";
+  EXPECT_EQ(L"Took back " + std::to_wstring(back) + L" renames:", title);
 }
 
 TEST_F(Undo, TheCommandLineAnswersWithItsOwnCodesAndNeverAWindowWhenItMustNot) {
