@@ -356,6 +356,34 @@ TEST_F(TakeBack, ACancelledRunStopsBetweenRowsAndGoesBackExactly) {
   EXPECT_EQ(before, disk.tree(L"C:\\W"));
 }
 
+// An older run is listed from its summary; a fault in its rows is told when it is taken
+// back, and one that vanishes before it is settled is said to be unreadable.
+TEST_F(TakeBack, FaultsFoundWhenARunIsReadWholeAreTold) {
+  const std::string head = std::string(kJournalMagic) +
+      "\nkind\trename\nfolder\tC:\\W\\\nrows\t1\nrow\tC:\\W\\a1.txt\tC:\\Windows\\b1.txt\n";
+  journals.journals[L"run-0001.txt"] = head + "renamed\t1\nend\n";
+  journals.journals[L"run-0002.txt"] = head;
+  const std::vector<KeptRun> runs = keptRuns(journals, disk);
+  ASSERT_EQ(2u, runs.size());
+  EXPECT_EQ(L"line 5: a row names a path outside the run's folders, or one no file can have", runs[0].error);
+  EXPECT_EQ(L"", runs[1].error) << "listed from its summary";
+  const Rows listing = fakes::rows(takeBack(runs[1], disk, nullptr));
+  EXPECT_EQ((Rows{L" >  ()", L"run-0001.txt ! [ERROR: Cannot take back: line 5: a row names a path outside the run's "
+                             L"folders, or one no file can have] (run-0001.txt)"}),
+            listing);
+
+  struct Vanishing : fakes::MemoryJournalFolder {
+    std::unique_ptr<JournalFile> reopen(const std::wstring& name) override {
+      std::unique_ptr<JournalFile> file = MemoryJournalFolder::reopen(name);
+      journals.erase(name);  // gone the moment it is held
+      return file;
+    }
+  } vanishing;
+  vanishing.journals[L"run-0001.txt"] = std::string(kJournalMagic) +
+      "\nkind\trename\nfolder\tC:\\W\\\nrows\t1\nrow\tC:\\W\\a1.txt\tC:\\W\\b1.txt\n";
+  EXPECT_EQ(L"the journal cannot be read", keptRuns(vanishing, disk)[0].error);
+}
+
 TEST_F(TakeBack, ARunStillGoingIsNeitherSettledNorTakenBack) {
   journals.journals[L"run-0001.txt"] = std::string(kJournalMagic) +
       "\ntime\tt\nkind\trename\nfolder\tC:\\W\\\nmatch\ta\nreplace\tb\nrename folders\tno\nsearch subfolders\tno\nrows\t1\n"
@@ -391,6 +419,7 @@ TEST(Journal, HostileJournalsAreRefusedWithTheirLine) {
       {good + "renamed\t1\tfile\tbig\t1\n", L"line 11: an outcome is not one that Larkspindle writes"},
       {good + "end\nrenamed\t1\n", L"line 12: the journal goes on after its end"},
       {good + "settled\t1\tmaybe\n", L"line 11: an outcome is not one that Larkspindle writes"},
+      {good + "settled\t1\n", L"line 11: an outcome is not one that Larkspindle writes"},
       {head + "rows\t1\nrow\tC:\\W\\a.txt\tC:\\W\\b.txt\tfile\t1\n", L"line 10: a row is not \"row\", its old and its new path"},
       // Windows resolves a part of dots and spaces to the folder itself.
       {head + "rows\t1\nrow\tC:\\W\\a.txt\tC:\\W\\. .\n", L"line 10: a row names a path outside the run's folders, or one no file can have"},
