@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The quick start's main job: installs what is missing, builds everything, and for each
-# build (x86_64 under 64-bit Wine, i686 under 32-bit Wine) registers the extension in
+# build (x86_64 under 64-bit Wine, i686 under 32-bit Wine, ARM64 under ARM64 Wine where
+# this machine runs aarch64 programs through qemu-user) registers the extension in
 # that tree's private Wine prefix and opens Wine's own Properties sheet of sample files
 # with the Rename tab in front.
 #   run.sh           show the page (on $DISPLAY when set, else on Xvfb), write screenshots
@@ -22,7 +23,7 @@ if [[ -n ${DISPLAY:-} && ${1:-} != --demo ]]; then
 fi
 export LARK_RUN_ARGS="${stay[*]} ${mode[*]}"
 
-for tree in win64 win32; do
+for tree in win64 win32 winarm64; do
   samples=$PWD/build/$tree/samples
   rm -rf "$samples"
   mkdir -p "$samples/Holiday 2026"

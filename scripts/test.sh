@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native suite (sanitized), the same suite
 # optimised under valgrind, a short run of each fuzz target, then the Windows suites of
-# the x86_64 build under 64-bit Wine and of the i686 build under 32-bit Wine, each tree
-# in one session of its own. Where this machine cannot run 32-bit programs, the i686
-# suites are reported as skipped.
+# the x86_64 build under 64-bit Wine, of the i686 build under 32-bit Wine and of the ARM64
+# build under ARM64 Wine (qemu-user), each tree in one session of its own. Where this
+# machine cannot run 32-bit programs, or aarch64 ones, those suites are reported as
+# skipped.
 # A failing tree never stops the others: every tree is built and tested, then one line
 # gives each tree's result (passed, failed or skipped) and time, and the command exits
 # non-zero when any failed.
@@ -38,14 +39,17 @@ record layers "$layers" $((SECONDS - started))
 # build: it waits on the network and dpkg, the build on the two cores. A failure here is
 # reported again, with its reason, by the first session that needs the root.
 root_maker=""
-if [[ $runs_32bit == yes && $(id -u) -eq 0 ]]; then
-  cmake/wine-root.sh >/dev/null &
+if [[ $(id -u) -eq 0 ]]; then
+  {
+    [[ $runs_32bit == no ]] || cmake/wine-root.sh >/dev/null
+    ! bash cmake/can-run-arm64.sh 2>/dev/null || cmake/wine-root.sh arm64 >/dev/null
+  } &
   root_maker=$!
 fi
-# The trees in scripts/build.sh's order (win32 before win64, whose installers carry the
-# i686 DLL), each built as far as it goes even when another did not build.
+# The trees in scripts/build.sh's order (win32 and winarm64 before win64, whose installers
+# carry their DLLs), each built as far as it goes even when another did not build.
 declare -A built
-for preset in native release fuzz win32 win64; do
+for preset in native release fuzz win32 winarm64 win64; do
   started=$SECONDS
   if { [[ -f build/$preset/CMakeCache.txt ]] || cmake --preset "$preset" >/dev/null; } &&
     cmake --build --preset "$preset" -- -k 0; then
@@ -60,10 +64,10 @@ done
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-for preset in native release fuzz win64 win32; do
+for preset in native release fuzz win64 win32 winarm64; do
   started=$SECONDS
   case $preset in
-    win64 | win32) cmake/wine-session.sh "$preset" "$PWD/build/$preset/wine" ctest --preset "$preset" 2>&1 | tee "$log" ;;
+    win64 | win32 | winarm64) cmake/wine-session.sh "$preset" "$PWD/build/$preset/wine" ctest --preset "$preset" 2>&1 | tee "$log" ;;
     *) ctest --preset "$preset" 2>&1 | tee "$log" ;;
   esac
   status=${PIPESTATUS[0]}
@@ -76,7 +80,8 @@ for preset in native release fuzz win64 win32; do
     result=failed note="did not build"
   elif [[ $status -ne 0 || -z $total ]]; then
     result=failed
-  elif [[ $skipped -eq $total || ($preset == win32 && $runs_32bit == no) ]]; then
+  elif [[ $skipped -eq $total || ($preset == win32 && $runs_32bit == no) ]] ||
+    grep -q "wine-session: .* the $preset tests are skipped" "$log"; then
     result=skipped
   else
     result=passed

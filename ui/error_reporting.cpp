@@ -21,7 +21,10 @@ void reportUnknownException(HWND owner) noexcept {
   // First, before any call can change it.
   const DWORD code = GetLastError();
   wchar_t* text = nullptr;
-  const DWORD length =
+  // A code of 0 says nothing of the failure (the system's text for it is "The operation
+  // completed successfully"), and catching can leave 0 behind: the ARM64 build's C++
+  // runtime clears the last error between some throws and their handler.
+  const DWORD length = code == ERROR_SUCCESS ? 0 :
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
                      code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text), 0, nullptr);
   if (length != 0) {

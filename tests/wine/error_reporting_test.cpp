@@ -77,6 +77,12 @@ TEST_F(ErrorReporting, OtherExceptionsShowTheSystemTextOfTheLastError) {
     throw 42;
   });
   EXPECT_EQ(L"Unknown C++ Exception was caught!", unknown.text);
+
+  const CaughtWindow noCode = report([] {
+    SetLastError(ERROR_SUCCESS);
+    throw 42;
+  });
+  EXPECT_EQ(L"Unknown C++ Exception was caught!", noCode.text);
 }
 
 TEST_F(ErrorReporting, TheOwnerStaysUsable) {
