@@ -5,8 +5,11 @@
 ; the build made from the module's registration script. Either way an uninstaller
 ; recorded in Add/Remove Programs, and beside each DLL the Undo program, with a Start
 ; menu entry. /CurrentUser installs for the current user silently.
+; On ARM64 Windows the 64-bit files are the ARM64 builds (DLLARM64, UNDOARM64), since
+; Explorer there is an ARM64 program and loads only a DLL of its own architecture.
 ; The build passes the product's facts (PRODUCT_NAME, PUBLISHER, COPYRIGHT, UNDO_TITLE,
-; SITE_URL, VERSION), CLSID, DLL64, DLL32, UNDO64, UNDO32, ICON, OUTFILE and SETUP_ROWS:
+; SITE_URL, VERSION), CLSID, DLL64, DLL32, DLLARM64, UNDO64, UNDO32, UNDOARM64, ICON,
+; OUTFILE and SETUP_ROWS:
 ; the folder of the registrar's rows for each kind of install and each build, as macros
 ; (LarkUserRegister64, LarkMachineUnregister32, ...).
 Unicode true
@@ -14,6 +17,16 @@ Target amd64-unicode
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include nsDialogs.nsh
+!include x64.nsh
+
+; The system's own architecture, never this program's: on ARM64 Windows this x64 setup
+; program runs under emulation. Wine cannot pretend to be ARM64 Windows, so the build's
+; test compiles the script a second time with PRETEND_NATIVE_MACHINE (43620, ARM64).
+!ifdef PRETEND_NATIVE_MACHINE
+  !define NativeIsArm64 `${PRETEND_NATIVE_MACHINE} = 43620`
+!else
+  !define NativeIsArm64 `${IsNativeARM64}`
+!endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Larkspindle"
 !define REGSVR32_64 "$SYSDIR\regsvr32.exe"
@@ -196,10 +209,15 @@ FunctionEnd
 Section "${PRODUCT_NAME}" SecMain
   SectionIn RO
   SetOutPath "$INSTDIR"
-  !insertmacro PutDll "${DLL64}" "$INSTDIR\Larkspindle.dll"
+  ${If} ${NativeIsArm64}
+    !insertmacro PutDll "${DLLARM64}" "$INSTDIR\Larkspindle.dll"
+    File "/oname=$INSTDIR\LarkspindleUndo.exe" "${UNDOARM64}"
+  ${Else}
+    !insertmacro PutDll "${DLL64}" "$INSTDIR\Larkspindle.dll"
+    File "/oname=$INSTDIR\LarkspindleUndo.exe" "${UNDO64}"
+  ${EndIf}
   CreateDirectory "$INSTDIR\x86"
   !insertmacro PutDll "${DLL32}" "$INSTDIR\x86\Larkspindle.dll"
-  File "/oname=$INSTDIR\LarkspindleUndo.exe" "${UNDO64}"
   File "/oname=$INSTDIR\x86\LarkspindleUndo.exe" "${UNDO32}"
   CreateShortcut "${UNDO_SHORTCUT}" "$INSTDIR\LarkspindleUndo.exe" "" "$INSTDIR\LarkspindleUndo.exe" 0
   WriteUninstaller "$INSTDIR\Uninstall.exe"

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
-"""Inspects both builds of Larkspindle.dll and of LarkspindleUndo.exe as PE files:
+"""Inspects the three builds (x86_64, i686, ARM64) of Larkspindle.dll and
+of LarkspindleUndo.exe as PE files:
 exports, imports, resources; and that they and the setup program name the product's
 facts as the build gives them.
 
   check_dlls.py --product NAME --publisher NAME --copyright TEXT --description TEXT --undo-title TEXT
-                X86_64_DLL I686_DLL VERSION X86_64_UNDO I686_UNDO SETUP_EXE
+                --arm64 ARM64_DLL ARM64_UNDO X86_64_DLL I686_DLL VERSION X86_64_UNDO I686_UNDO SETUP_EXE
 """
 import argparse
 import os
@@ -49,13 +50,17 @@ def resources(pe):
     return found
 
 
+# The runtime DLLs of mingw's gcc and of Zig's clang, which the builds link in instead.
+RUNTIMES = ("libgcc", "libstdc++", "libwinpthread", "libc++", "libunwind")
+
+
 def inspect(path, machine, architecture):
     pe = pefile.PE(path)
     check(f"{path} machine", machine, pe.FILE_HEADER.Machine)
     check(f"{path} exports", ["DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"],
           sorted(e.name.decode() for e in pe.DIRECTORY_ENTRY_EXPORT.symbols))
     dlls = sorted(i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT)
-    check(f"{path} no mingw runtime", [], [d for d in dlls if d.startswith(("libgcc", "libstdc++", "libwinpthread"))])
+    check(f"{path} no mingw runtime", [], [d for d in dlls if d.startswith(RUNTIMES)])
     check(f"{path} comctl32 not imported", [], [d for d in dlls if d.startswith("comctl32")])
     found = resources(pe)
     # RT_DIALOG 5, RT_GROUP_ICON 14 with its images RT_ICON 3 (1 and 2), the string bundle
@@ -100,7 +105,7 @@ def inspect_undo(path, machine, architecture):
     check(f"{path} machine", machine, pe.FILE_HEADER.Machine)
     check(f"{path} a window program", 2, pe.OPTIONAL_HEADER.Subsystem)
     dlls = sorted(i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT)
-    check(f"{path} no mingw runtime", [], [d for d in dlls if d.startswith(("libgcc", "libstdc++", "libwinpthread"))])
+    check(f"{path} no mingw runtime", [], [d for d in dlls if d.startswith(RUNTIMES)])
     found = resources(pe)
     check(f"{path} dialogs", True, {(5, UNDO_IDS["kRunsDialog"]), (5, IDS["kResultsDialog"])} <= set(found))
     manifest = found[(24, UNDO_IDS["kUndoManifest"])][1].decode("utf-8")
@@ -127,6 +132,7 @@ def check_maker(path, strings):
 arguments = argparse.ArgumentParser()
 for fact in ("--product", "--publisher", "--copyright", "--description", "--undo-title"):
     arguments.add_argument(fact, required=True)
+arguments.add_argument("--arm64", nargs=2, metavar=("ARM64_DLL", "ARM64_UNDO"), required=True)
 arguments.add_argument("files", nargs=6)
 FACTS = arguments.parse_args()
 DLL64, DLL32, VERSION, UNDO64, UNDO32, SETUP = FACTS.files
@@ -134,6 +140,8 @@ inspect(DLL64, 0x8664, "amd64")
 inspect(DLL32, 0x14C, "X86")
 inspect_undo(UNDO64, 0x8664, "amd64")
 inspect_undo(UNDO32, 0x14C, "X86")
+inspect(FACTS.arm64[0], 0xAA64, "arm64")
+inspect_undo(FACTS.arm64[1], 0xAA64, "arm64")
 setup = version_strings(pefile.PE(SETUP))
 check_maker(SETUP, setup)
 check(f"{SETUP} version", VERSION, setup.get("ProductVersion"))
