@@ -371,6 +371,8 @@ TEST_F(TakeBack, FaultsFoundWhenARunIsReadWholeAreTold) {
   EXPECT_EQ((Rows{L" >  ()", L"run-0001.txt ! [ERROR: Cannot take back: line 5: a row names a path outside the run's "
                              L"folders, or one no file can have] (run-0001.txt)"}),
             listing);
+  journals.journals.erase(L"run-0001.txt");
+  EXPECT_EQ(L"[ERROR: Cannot take back: the journal cannot be read]", takeBack(runs[1], disk, nullptr)[1].errorText);
 
   struct Vanishing : fakes::MemoryJournalFolder {
     std::unique_ptr<JournalFile> reopen(const std::wstring& name) override {
