@@ -41,34 +41,42 @@ struct CountSearch {
 
 }  // namespace
 
+namespace {
+
+// Enumeration callbacks are stdcall in the i686 build, which a lambda cannot be.
+BOOL CALLBACK matchProgressWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<Search*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->process || !IsWindowVisible(window) || windowText(window) != *search->title) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
 HWND findProgressWindow(DWORD process, const std::wstring& title) {
   Search search{process, &title, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search->process || !IsWindowVisible(window) || windowText(window) != *search->title) return TRUE;
-        search->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  EnumWindows(matchProgressWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
+namespace {
+
+BOOL CALLBACK matchProgressCount(HWND child, LPARAM parameter) {
+  auto* search = reinterpret_cast<CountSearch*>(parameter);
+  const std::wstring text = windowText(child);
+  const std::size_t of = text.find(L" of ");
+  if (of == std::wstring::npos) return TRUE;
+  search->found = parseCount(text.substr(0, of), search->done) && parseCount(text.substr(of + 4), search->total);
+  return search->found ? FALSE : TRUE;
+}
+
+}  // namespace
+
 bool readProgressCount(HWND window, std::uint64_t& done, std::uint64_t& total) {
   CountSearch search;
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<CountSearch*>(parameter);
-        const std::wstring text = windowText(child);
-        const std::size_t of = text.find(L" of ");
-        if (of == std::wstring::npos) return TRUE;
-        search->found = parseCount(text.substr(0, of), search->done) && parseCount(text.substr(of + 4), search->total);
-        return search->found ? FALSE : TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  EnumChildWindows(window, matchProgressCount, reinterpret_cast<LPARAM>(&search));
   done = search.done;
   total = search.total;
   return search.found;
