@@ -17,6 +17,8 @@ WHOLE_REGISTRY = (r"HKEY_LOCAL_MACHINE\Software", r"HKEY_CURRENT_USER\Software")
 # Wine's user32 records the session's display settings here the first time any program
 # opens a window; it is Wine's own state, not an installer's.
 WINE_SESSION_KEYS = r"HKEY_CURRENT_USER\Software\Wine\Temporary System Parameters"
+# What Wine's launcher (start.exe) prints when it cannot start the program it was named.
+NOT_STARTED = "Application could not be started, or no application associated with the specified file."
 
 
 def enter_session(kind, prefix):
@@ -133,6 +135,17 @@ class WinePrefix:
         return dict(os.environ, WINEPREFIX=self.path)
 
     def wine(self, *args, timeout=120, env=None):
+        status = self._wine_once(args, timeout, env)
+        if status != 0 and NOT_STARTED in self.last_output:
+            # Wine's launcher could not start the program at all: its new process died
+            # before it ran (seen once, in a CI run, as "Internal error" for reg). The
+            # program never ran, so starting it again repeats nothing; a second refusal
+            # is reported as the failure it is.
+            print(f"wine_prefix: Wine could not start {args[0]}; starting it again", flush=True)
+            status = self._wine_once(args, timeout, env)
+        return status
+
+    def _wine_once(self, args, timeout, env):
         run = subprocess.run(["timeout", "-k", "5", str(timeout), WINE, *args], env=env or self.environment(),
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         self.last_output = run.stdout.decode("utf-8", "replace")
