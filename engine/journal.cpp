@@ -133,10 +133,6 @@ class JournalParser {
     return false;
   }
 
-  bool text(std::string_view field, std::wstring& value) {
-    return text(std::string(field), value);
-  }
-
   bool text(const std::string& field, std::wstring& value) {
     return fromJournalText(field, value) || fail(L"the text is not UTF-8 as Larkspindle writes it");
   }

@@ -20,6 +20,7 @@
 #include "engine/rename_actions.h"
 #include "engine/rename_state.h"
 #include "win32/file_system.h"
+#include "tests/support/child_program.h"
 #include "tests/support/import_hook.h"
 #include "automation/modal_catcher.h"
 #include "automation/list_view.h"
@@ -676,33 +677,16 @@ TEST_F(LongRename, ShowsProgressAnswersThroughoutAndTakesNoInput) {
 // The Undo program, named by LARK_UNDO, taking the newest run of a journal folder back
 // with /last /quiet; its exit code and what it printed.
 std::pair<DWORD, std::string> undoLastQuietly(const std::wstring& journalFolder, const std::wstring& outputFile) {
-  wchar_t program[MAX_PATH * 2] = {};
-  GetEnvironmentVariableW(L"LARK_UNDO", program, MAX_PATH * 2);
-  std::wstring path = L"Z:" + std::wstring(program);
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  std::wstring commandLine = L"\"" + path + L"\" /journal \"" + journalFolder + L"\" /last /quiet";
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE output = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = output;
   PROCESS_INFORMATION process = {};
   DWORD code = 99;
-  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+  if (startWithOutput(L"\"" + programFromEnvironment(L"LARK_UNDO") + L"\" /journal \"" + journalFolder + L"\" /last /quiet",
+                      outputFile, 0, process)) {
     if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 98);
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  CloseHandle(output);
-  std::string text;
-  HANDLE read = CreateFileW(outputFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got != 0) text.append(buffer, got);
-  CloseHandle(read);
-  return {code, text};
+  return {code, readOutput(outputFile)};
 }
 
 TEST_F(LongRename, CancelledHalfWayRenamesExactlyWhatItListsAndUndoTakesExactlyThatBack) {

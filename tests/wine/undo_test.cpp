@@ -18,6 +18,7 @@
 #include "automation/screenshot.h"
 #include "engine/page_controls.h"
 #include "engine/rename_actions.h"
+#include "tests/support/child_program.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 #include "win32/file_system.h"
@@ -112,25 +113,13 @@ struct Finished {
 // without it, a window is nothing anyone answers, so it is counted and the program ended.
 Finished runUndo(const std::wstring& arguments, const std::wstring& outputFile,
                  const std::function<void(ChildWindows&)>& drive = nullptr, const wchar_t* program = L"LARK_UNDO") {
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE output = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = output;
   PROCESS_INFORMATION process = {};
-  // CTest names the program by its Unix path, which Wine shows as drive Z:.
-  std::wstring path = L"Z:" + environment(program);
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  std::wstring commandLine = L"\"" + path + L"\" " + arguments;
   Finished finished;
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!startWithOutput(L"\"" + programFromEnvironment(program) + L"\" " + arguments, outputFile, CREATE_SUSPENDED,
+                       process)) {
     ADD_FAILURE() << "the Undo program cannot be started: " << GetLastError();
-    CloseHandle(output);
     return finished;
   }
-  CloseHandle(output);
   {
     ChildWindows windows(process.hProcess);
     ResumeThread(process.hThread);
@@ -147,14 +136,7 @@ Finished runUndo(const std::wstring& arguments, const std::wstring& outputFile,
   GetExitCodeProcess(process.hProcess, &finished.code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  // Shared for writing too: a service the child started (Wine's rpcss, say) may hold the
-  // handles it inherited.
-  HANDLE read = CreateFileW(outputFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got != 0) finished.output.append(buffer, got);
-  CloseHandle(read);
-  finished.output.erase(std::remove(finished.output.begin(), finished.output.end(), '\r'), finished.output.end());
+  finished.output = readOutput(outputFile);
   return finished;
 }
 
