@@ -22,9 +22,15 @@ namespace {
 const CLSID kProgressDialogClass = {0xF8383852, 0xFCD3, 0x11D1, {0xA6, 0xB9, 0x00, 0x60, 0x97, 0xDF, 0x5B, 0xD4}};
 const IID kProgressDialogInterface = {0xEBBC7C04, 0x315E, 0x11D2, {0xB6, 0x2F, 0x00, 0x60, 0x97, 0xDF, 0x5B, 0xD4}};
 
-// The window's text is refreshed at most this often: each refresh is a message to the
-// progress window's thread, and a person reads no faster.
-constexpr std::uint64_t kRefreshPeriod = 100;
+// The window's text is refreshed at most this often: each refresh is three messages to
+// the progress window's thread (about 2 ms under Wine), and a person reads no faster.
+constexpr std::uint64_t kRefreshPeriod = 250;
+
+// The queue is pumped at most this often. A look at an empty queue is a trip to the
+// window server under Wine (about 0.1 ms); at every row of a run of short renames that
+// alone cost 2% of the renames' own time. Twenty milliseconds keeps every message well
+// inside the 100 ms in which the system expects a window to answer.
+constexpr std::uint64_t kPumpPeriod = 20;
 
 class ShellProgress : public RunProgress {
  public:
@@ -33,7 +39,8 @@ class ShellProgress : public RunProgress {
         focus_(GetFocus()),
         title_(std::move(title)),
         timing_(std::move(timing)),
-        start_(timing_.now()) {
+        start_(timing_.now()),
+        pumped_(start_) {
     // EnableWindow answers whether the window was disabled before: one that already was
     // (by someone else's modal window) is left for its owner to enable again.
     disabled_ = owner_ != nullptr && !EnableWindow(owner_, FALSE);
@@ -51,8 +58,11 @@ class ShellProgress : public RunProgress {
   ShellProgress& operator=(const ShellProgress&) = delete;
 
   bool next(std::size_t done, std::size_t total, const std::wstring& item) override {
-    pump();
     const std::uint64_t now = timing_.now();
+    if (now - pumped_ >= kPumpPeriod) {
+      pumped_ = now;
+      pump();
+    }
     if (!dialog_ && !unavailable_ && done < total && now - start_ >= timing_.delay) open();
     if (!dialog_) return true;
     if (!shownOnce_ || now - refreshed_ >= kRefreshPeriod) {
@@ -105,6 +115,7 @@ class ShellProgress : public RunProgress {
   std::wstring title_;
   ProgressTiming timing_;
   std::uint64_t start_;
+  std::uint64_t pumped_;
   bool disabled_ = false;
   bool unavailable_ = false;
   bool quitSeen_ = false;

@@ -473,7 +473,7 @@ TEST(RunProgress, AppearsOnlyAfterItsDelayWithRowsLeftAndItsCancelStopsTheRun) {
   const HWND window = findProgressWindow(GetCurrentProcessId(), L"Renaming");
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(owner, GetWindow(window, GW_OWNER)) << "owned by the run's window";
-  clock = 2200;
+  clock = 2250;
   EXPECT_TRUE(progress->next(1, 9, L"C:\\W\\b.txt"));
   std::uint64_t done = 0;
   std::uint64_t total = 0;
